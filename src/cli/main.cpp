@@ -1,0 +1,94 @@
+// quorvex-cli: a thin command-line front end on the core library. Its commands, outputs and exit
+// statuses are a fixed contract that scripts rely on.
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  using namespace quorvex::cli;
+  CLI::App app{"quorvex-cli: list, read and edit the scripts and objects of a scene2.bin"};
+  app.set_version_flag("--version", std::string("quorvex-cli ") + QUORVEX_VERSION);
+  app.require_subcommand(1);
+
+  std::string scene;
+  long long row = 0;
+  std::string file;
+
+  auto* catalogue = app.add_subcommand("catalogue", "Print the script catalogue as JSON");
+  catalogue->add_option("SCENE", scene, "scene file")->required();
+
+  auto* script = app.add_subcommand("script", "Print the raw script text of a row");
+  script->add_option("SCENE", scene, "scene file")->required();
+  script->add_option("ROW", row, "catalogue row (0-based)")->required();
+
+  auto* objects = app.add_subcommand("objects", "Print the parameters of matched objects as JSON");
+  objects->add_option("SCENE", scene, "scene file")->required();
+
+  auto* overview = app.add_subcommand("overview", "Print every script under its header line");
+  overview->add_option("SCENE", scene, "scene file")->required();
+
+  auto* models = app.add_subcommand("models", "List the model file names (*.i3d) of the scene");
+  models->add_option("SCENE", scene, "scene file")->required();
+
+  auto* save = app.add_subcommand("save-script", "Replace a row's script with FILE (or stdin)");
+  save->add_option("SCENE", scene, "scene file")->required();
+  save->add_option("ROW", row, "catalogue row (0-based)")->required();
+  save->add_option("FILE", file, "file with the new text; '-' or absent reads stdin");
+
+  InsertArgs insertArgs;
+  std::string category, rotation, model;
+  auto* insert = app.add_subcommand("insert", "Insert a new object");
+  insert->add_option("SCENE", scene, "scene file")->required();
+  insert->add_option("--name", insertArgs.name, "object name")->required();
+  auto* categoryOpt = insert->add_option(
+      "--category", category,
+      "female, male, policeman, car, truck, policecar, things or others");
+  insert->add_option("--translation", insertArgs.translation, "X,Y,Z")->required();
+  insert->add_option("--size", insertArgs.size, "X,Y,Z")->required();
+  auto* insertRotationOpt = insert->add_option("--rotation", rotation, "degrees, -90..90");
+  auto* modelOpt = insert->add_option("--model", model, "model file name");
+
+  ModifyArgs modifyArgs;
+  std::string modifyRotation;
+  auto* modify = app.add_subcommand("modify", "Rewrite an object's translation, rotation, size");
+  modify->add_option("SCENE", scene, "scene file")->required();
+  modify->add_option("ROW", row, "catalogue row (0-based)")->required();
+  modify->add_option("--translation", modifyArgs.translation, "X,Y,Z")->required();
+  modify->add_option("--size", modifyArgs.size, "X,Y,Z")->required();
+  auto* modifyRotationOpt = modify->add_option("--rotation", modifyRotation, "degrees, -90..90");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    app.exit(e);
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  }
+
+  if (*catalogue) return Catalogue(scene);
+  if (*script) return Script(scene, row);
+  if (*objects) return Objects(scene);
+  if (*overview) return Overview(scene);
+  if (*models) return Models(scene);
+  if (*save) {
+    std::optional<std::string> source;
+    if (!file.empty() && file != "-") source = file;
+    return SaveScript(scene, row, source);
+  }
+  if (*insert) {
+    if (*categoryOpt) insertArgs.category = category;
+    if (*insertRotationOpt) insertArgs.rotation = rotation;
+    if (*modelOpt) insertArgs.model = model;
+    return Insert(scene, insertArgs);
+  }
+  if (*modify) {
+    if (*modifyRotationOpt) modifyArgs.rotation = modifyRotation;
+    return Modify(scene, row, modifyArgs);
+  }
+  return kExitUsage;
+}
