@@ -12,7 +12,9 @@
 // content or the complete new content.
 
 #include <filesystem>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <span>
 
@@ -38,6 +40,10 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
 
 // "<scene>.save" beside the scene.
 std::filesystem::path TempPathFor(const std::filesystem::path& scene);
+
+// Test seam: when set, the writer fails with "No space left on device" once this many bytes have
+// been written by one write (temporary file or in-place patch). Reset with std::nullopt.
+void InjectWriteFailureForTesting(std::optional<std::uint64_t> afterBytes);
 
 // A path from a command-line or UI string in UTF-8 (on Windows converted to UTF-16; elsewhere the
 // bytes are used as they are).

@@ -1,0 +1,213 @@
+// POSIX side of the platform layer. Another program "holds" a scene when it has an exclusive
+// advisory lock on it; Quorvex takes that lock itself for the whole of every write, so a scan never
+// reads a half-written scene and two Quorvex processes never write the same scene at once.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "scene/platform.h"
+
+namespace quorvex::platform {
+namespace {
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+
+Error SystemError(ErrorKind kind, const std::string& what, int err) {
+  return MakeError(kind, what + ": " + std::strerror(err));
+}
+
+bool WouldBlock(int err) { return err == EWOULDBLOCK || err == EAGAIN; }
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+Status WriteAll(int fd, std::span<const std::uint8_t> bytes, const std::filesystem::path& path) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return SystemError(ErrorKind::WriteFailed, "Cannot write " + Quoted(path), errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return OkStatus();
+}
+
+class PosixLockedFile final : public LockedFile {
+ public:
+  PosixLockedFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixLockedFile() override { ::close(fd_); }  // closing releases the lock
+
+  Result<std::uint64_t> size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path_), errno);
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+  Result<Bytes> readAll() override {
+    auto length = size();
+    if (!length) return length.error();
+    Bytes bytes(static_cast<std::size_t>(*length));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n =
+          ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path_), errno);
+      if (n == 0) {
+        return MakeError(ErrorKind::NotReadable,
+                         "Cannot read " + Quoted(path_) + ": the file became shorter while read");
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return bytes;
+  }
+
+  Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    auto length = size();
+    if (!length) return length.error();
+    if (offset > *length || bytes.size() > *length - offset) {
+      return MakeError(ErrorKind::WriteFailed,
+                       "Refusing to write past the end of " + Quoted(path_));
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                                 static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return SystemError(ErrorKind::WriteFailed, "Cannot write " + Quoted(path_), errno);
+      done += static_cast<std::size_t>(n);
+    }
+    return OkStatus();
+  }
+
+  Status flush() override {
+    if (::fsync(fd_) != 0) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot flush " + Quoted(path_), errno);
+    }
+    return OkStatus();
+  }
+
+ private:
+  int fd_;
+  std::filesystem::path path_;
+};
+
+class PosixNewFile final : public NewFile {
+ public:
+  PosixNewFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixNewFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  Status write(std::span<const std::uint8_t> bytes) override {
+    return WriteAll(fd_, bytes, path_);
+  }
+
+  Status flushAndClose() override {
+    if (::fsync(fd_) != 0) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot flush " + Quoted(path_), errno);
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot close " + Quoted(path_), errno);
+    }
+    return OkStatus();
+  }
+
+ private:
+  int fd_;
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+Status ProbeNotHeld(const std::filesystem::path& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
+  }
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
+  }
+  ::flock(fd.get(), LOCK_UN);
+  return OkStatus();
+}
+
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
+  Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  if (fd.get() < 0) {
+    const int err = errno;
+    if (err == EACCES || err == EROFS || err == EPERM) {
+      return SystemError(ErrorKind::Refused,
+                         "Cannot open " + Quoted(path) + " for writing (is it read-only?)", err);
+    }
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), err);
+  }
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+    return SystemError(ErrorKind::NotReadable, "Cannot lock " + Quoted(path), errno);
+  }
+  return std::unique_ptr<LockedFile>(std::make_unique<PosixLockedFile>(fd.release(), path));
+}
+
+Result<std::unique_ptr<NewFile>> CreateExclusive(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) {
+      return MakeError(ErrorKind::TempExists,
+                       "The temporary file " + Quoted(path) +
+                           " already exists (perhaps left by an interrupted save; it may hold "
+                           "your scene). Nothing was written. Move it away and try again.");
+    }
+    return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(path), errno);
+  }
+  return std::unique_ptr<NewFile>(std::make_unique<PosixNewFile>(fd, path));
+}
+
+Status ReplaceFile(const std::filesystem::path& source, const std::filesystem::path& target) {
+  // The new file takes over the scene's permission bits.
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) ::chmod(source.c_str(), st.st_mode & 07777);
+  if (::rename(source.c_str(), target.c_str()) != 0) {
+    return SystemError(ErrorKind::WriteFailed, "Cannot replace " + Quoted(target), errno);
+  }
+  // Make the rename itself durable.
+  auto folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+  return OkStatus();
+}
+
+void RemoveQuietly(const std::filesystem::path& path) { ::unlink(path.c_str()); }
+
+}  // namespace quorvex::platform

@@ -1,0 +1,165 @@
+#include "scene/scene_io.h"
+
+#include <fstream>
+#include <limits>
+
+#include "scene/platform.h"
+
+namespace quorvex {
+namespace {
+
+std::optional<std::uint64_t> g_failAfterBytes;
+
+// Scene files address their bytes with signed 32-bit lengths and positions.
+constexpr std::uint64_t kMaxSceneLength = std::numeric_limits<std::int32_t>::max();
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+
+Error TooLarge(const std::filesystem::path& path) {
+  return MakeError(ErrorKind::Refused, Quoted(path) +
+                                           " is larger than 2 GiB; scene files address their "
+                                           "bytes with 32-bit lengths, so it cannot be a scene.");
+}
+
+// Counts the bytes written by one write operation for the failure seam.
+class WriteBudget {
+ public:
+  Status spend(std::uint64_t count) {
+    written_ += count;
+    if (g_failAfterBytes && written_ > *g_failAfterBytes) {
+      return MakeError(ErrorKind::WriteFailed, "Cannot write: No space left on device");
+    }
+    return OkStatus();
+  }
+
+ private:
+  std::uint64_t written_ = 0;
+};
+
+// Writes the new content, edit by edit, into a fresh temporary file.
+Status StreamNewContent(platform::NewFile& out, std::span<const std::uint8_t> current,
+                        const EditPlan& plan) {
+  WriteBudget budget;
+  auto put = [&](std::span<const std::uint8_t> bytes) -> Status {
+    if (bytes.empty()) return OkStatus();
+    if (auto s = budget.spend(bytes.size()); !s) return s;
+    return out.write(bytes);
+  };
+  std::uint64_t cursor = 0;
+  for (const auto& e : plan.edits()) {
+    if (auto s = put(current.subspan(cursor, e.offset - cursor)); !s) return s;
+    if (auto s = put(e.insert); !s) return s;
+    cursor = e.offset + e.removeCount;
+  }
+  if (auto s = put(current.subspan(cursor)); !s) return s;
+  return out.flushAndClose();
+}
+
+// Same-length plan: patch the bytes in place. Should a write fail part-way, the bytes already
+// written are put back as they were.
+Status PatchInPlace(platform::LockedFile& file, std::span<const std::uint8_t> current,
+                    const EditPlan& plan) {
+  WriteBudget budget;
+  std::size_t written = 0;
+  Status status = OkStatus();
+  for (const auto& e : plan.edits()) {
+    status = budget.spend(e.insert.size());
+    if (status) status = file.writeAt(e.offset, e.insert);
+    if (!status) break;
+    ++written;
+  }
+  if (status) status = file.flush();
+  if (!status) {
+    for (std::size_t i = 0; i < written; ++i) {
+      const auto& e = plan.edits()[i];
+      file.writeAt(e.offset, current.subspan(e.offset, e.removeCount));
+    }
+    file.flush();
+  }
+  return status;
+}
+
+}  // namespace
+
+void InjectWriteFailureForTesting(std::optional<std::uint64_t> afterBytes) {
+  g_failAfterBytes = afterBytes;
+}
+
+std::filesystem::path TempPathFor(const std::filesystem::path& scene) {
+  auto temp = scene;
+  temp += ".save";
+  return temp;
+}
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+#ifdef _WIN32
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+  return std::filesystem::path(utf8);
+#endif
+}
+
+Result<Bytes> LoadScene(const std::filesystem::path& path) {
+  if (path.empty()) return MakeError(ErrorKind::NoFile, "****** Select File ******");
+  if (auto probe = platform::ProbeNotHeld(path); !probe) return probe.error();
+
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path));
+  in.seekg(0, std::ios::end);
+  const auto end = in.tellg();
+  if (end < 0) return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(path));
+  const auto length = static_cast<std::uint64_t>(end);
+  if (length > kMaxSceneLength) return TooLarge(path);
+  in.seekg(0, std::ios::beg);
+  Bytes bytes(static_cast<std::size_t>(length));
+  if (length > 0 && !in.read(reinterpret_cast<char*>(bytes.data()),
+                             static_cast<std::streamsize>(length))) {
+    return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(path));
+  }
+  return bytes;
+}
+
+Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& planner) {
+  if (path.empty()) return MakeError(ErrorKind::NoFile, "****** Select File ******");
+  auto opened = platform::OpenLocked(path);
+  if (!opened) return opened.error();
+  auto& file = **opened;
+
+  auto current = file.readAll();
+  if (!current) return current.error();
+  if (current->size() > kMaxSceneLength) return TooLarge(path);
+
+  auto plan = planner(*current);
+  if (!plan) return plan.error();
+  if (plan->originalLength() != current->size()) {
+    return MakeError(ErrorKind::ChangedOnDisk,
+                     "The scene changed on disk while it was being saved; reload it.");
+  }
+  if (plan->edits().empty()) return WriteMode::NothingWritten;
+  if (plan->newLength() > kMaxSceneLength) {
+    return MakeError(ErrorKind::Refused,
+                     "The change would make the scene larger than 2 GiB, beyond what its 32-bit "
+                     "lengths can describe. Nothing was written.");
+  }
+
+  if (plan->keepsLength()) {
+    if (auto s = PatchInPlace(file, *current, *plan); !s) return s.error();
+    return WriteMode::PatchedInPlace;
+  }
+
+  const auto temp = TempPathFor(path);
+  auto created = platform::CreateExclusive(temp);
+  if (!created) return created.error();
+  if (auto s = StreamNewContent(**created, *current, *plan); !s) {
+    created->reset();
+    platform::RemoveQuietly(temp);
+    return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
+  }
+  if (auto s = platform::ReplaceFile(temp, path); !s) {
+    platform::RemoveQuietly(temp);
+    return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
+  }
+  return WriteMode::Replaced;
+}
+
+}  // namespace quorvex
