@@ -22,6 +22,9 @@ class LockedFile {
   // Writes at a 0-based offset; the file does not grow past its current end.
   virtual Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
   virtual Status flush() = 0;  // to disk
+  // Gives up the hold just before the scene is replaced by its new content. Windows cannot replace
+  // a file that is still open; POSIX can, and keeps the lock until the end.
+  virtual void releaseBeforeReplace() {}
 };
 
 // Opens for reading and writing with the exclusive hold; Locked when another holder exists.

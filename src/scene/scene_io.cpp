@@ -155,6 +155,7 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
     platform::RemoveQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
   }
+  file.releaseBeforeReplace();
   if (auto s = platform::ReplaceFile(temp, path); !s) {
     platform::RemoveQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");

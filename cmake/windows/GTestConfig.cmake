@@ -1,0 +1,10 @@
+# GoogleTest for the cross build: compiled for the target from Debian's googletest sources.
+if(NOT TARGET GTest::gtest_main)
+  set(QUORVEX_GTEST_SOURCE /usr/src/googletest)
+  if(NOT EXISTS ${QUORVEX_GTEST_SOURCE}/CMakeLists.txt)
+    message(FATAL_ERROR "${QUORVEX_GTEST_SOURCE} is missing: install the googletest package")
+  endif()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QUORVEX_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
