@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 
 int main(int argc, char** argv) {
   using namespace quorvex::cli;
@@ -60,8 +61,10 @@ int main(int argc, char** argv) {
   modify->add_option("--size", modifyArgs.size, "X,Y,Z")->required();
   auto* modifyRotationOpt = modify->add_option("--rotation", modifyRotation, "degrees, -90..90");
 
+  UseBinaryStdio();
+  Utf8Arguments args(argc, argv);
   try {
-    app.parse(argc, argv);
+    app.parse(args.argc(), args.argv());
   } catch (const CLI::Success& e) {
     app.exit(e);
     return kExitOk;
