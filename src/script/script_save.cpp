@@ -1,0 +1,142 @@
+#include "script/script_save.h"
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "scene/markers.h"
+#include "scene/write_checks.h"
+
+namespace quorvex {
+namespace {
+
+// A length field that a length-changing save corrects.
+struct EnclosingLength {
+  Pos pos;
+  std::string what;
+};
+
+// The chunk whose length field is at lengthPos encloses positions first..last.
+bool Encloses(const SceneImage& image, Pos lengthPos, Pos first, Pos last) {
+  const auto length = image.int32At(lengthPos);
+  if (!length) return false;
+  const Pos start = lengthPos - 2;
+  const Pos end = start + *length - 1;
+  return start <= first && last <= end && end <= image.length();
+}
+
+Error Refused(const std::string& why) {
+  return MakeError(ErrorKind::Refused, why + " Nothing was written.");
+}
+
+}  // namespace
+
+Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row) {
+  if (row < 0 || static_cast<std::size_t>(row) >= catalogue.rows.size()) {
+    return MakeError(ErrorKind::NoSuchRow, "There is no row " + std::to_string(row) + ".");
+  }
+  const auto& entry = catalogue.rows[static_cast<std::size_t>(row)];
+  if (!entry.scriptLengthPos || !entry.scriptLength) {
+    return MakeError(ErrorKind::NoScript,
+                     "Row " + std::to_string(row) + " has no script. Nothing was written.");
+  }
+  ScriptSaveTarget target;
+  target.standalone = entry.standalone;
+  target.entryLengthPos = entry.entryLengthPos;
+  target.scriptLengthPos = *entry.scriptLengthPos;
+  target.scriptChunkLengthPos = entry.scriptChunkLengthPos;
+  const auto& section = entry.standalone ? catalogue.scriptSection : catalogue.defSection;
+  if (section) target.sectionLengthPos = section->lengthPos;
+  target.loadedLength = *entry.scriptLength;
+  target.sceneLength = catalogue.sceneLength;
+  return target;
+}
+
+Result<EditPlan> PlanScriptSave(std::span<const std::uint8_t> current,
+                                const ScriptSaveTarget& target, const ByteString& newText) {
+  const SceneImage image(current);
+  if (auto s = CheckSceneLength(image, target.sceneLength); !s) return s.error();
+
+  const Pos p = target.scriptLengthPos;
+  const std::int64_t org = target.loadedLength;
+  if (image.int32At(p) != target.loadedLength) {
+    return ChangedOnDisk("the script length at position " + std::to_string(p) + " is no longer " +
+                         std::to_string(org));
+  }
+  if (org < 0 || !image.contains(p + 4, org)) {
+    return Refused("The script recorded at position " + std::to_string(p) +
+                   " runs past the end of the file.");
+  }
+  const auto entryMarker = target.standalone ? marker::kScript : marker::kDefinition;
+  if (auto s = CheckMarkerBefore(image, target.entryLengthPos, entryMarker, "row's chunk"); !s) {
+    return s.error();
+  }
+  if (!target.standalone) {
+    if (!target.scriptChunkLengthPos) {
+      return Refused("The definition has no recorded parameters chunk.");
+    }
+    if (auto s = CheckMarkerBefore(image, *target.scriptChunkLengthPos, marker::kDefinitionParams,
+                                   "parameters chunk holding the script");
+        !s) {
+      return s.error();
+    }
+  }
+
+  const auto newLength = static_cast<std::int64_t>(newText.size());
+  EditPlan plan(current.size());
+  const Edit text{static_cast<std::uint64_t>(p - 1 + 4), static_cast<std::uint64_t>(org),
+                  Bytes(newText.begin(), newText.end())};
+  if (newLength == org) {
+    if (auto s = plan.add(text); !s) return s.error();
+    return plan;
+  }
+
+  // The length changes: every chunk around the script grows or shrinks with it.
+  if (newLength > std::numeric_limits<std::int32_t>::max()) {
+    return Refused("The new script is longer than a 32-bit length can describe.");
+  }
+  if (auto s = CheckRootLength(image); !s) return s.error();
+  if (!target.sectionLengthPos) {
+    return Refused("No section header was found for the row, so its length cannot be corrected.");
+  }
+  const auto sectionMarker =
+      target.standalone ? marker::kScriptSection : marker::kDefinitionSection;
+  const std::string sectionName = target.standalone ? "script section" : "definition section";
+  if (auto s = CheckMarkerBefore(image, *target.sectionLengthPos, sectionMarker, sectionName); !s) {
+    return s.error();
+  }
+
+  std::vector<EnclosingLength> lengths{{3, "root length"},
+                                       {*target.sectionLengthPos, sectionName + " length"},
+                                       {target.entryLengthPos, "row's chunk length"}};
+  if (!target.standalone) {
+    lengths.push_back({*target.scriptChunkLengthPos, "parameters chunk length"});
+  }
+  // Correcting a length that does not enclose the script would corrupt the scene.
+  const Pos last = p + 3 + org;
+  for (const auto& field : lengths) {
+    if (!Encloses(image, field.pos, p, last)) {
+      return Refused("The " + field.what + " at position " + std::to_string(field.pos) +
+                     " does not enclose the script; the scene looks damaged.");
+    }
+  }
+
+  const std::int64_t delta = newLength - org;
+  for (const auto& field : lengths) {
+    auto adjusted = AdjustedLength(*image.int32At(field.pos), delta, field.what);
+    if (!adjusted) return adjusted.error();
+    if (auto s = plan.patchInt32(field.pos, *adjusted); !s) return s.error();
+  }
+  if (auto s = plan.patchInt32(p, static_cast<std::int32_t>(newLength)); !s) return s.error();
+  if (auto s = plan.add(text); !s) return s.error();
+  return plan;
+}
+
+Result<WriteMode> SaveScript(const std::filesystem::path& path, const ScriptSaveTarget& target,
+                             const ByteString& newText) {
+  return WriteScene(path, [&](std::span<const std::uint8_t> current) {
+    return PlanScriptSave(current, target, newText);
+  });
+}
+
+}  // namespace quorvex
