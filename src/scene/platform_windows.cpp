@@ -13,6 +13,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// windows.h maps ReplaceFile to ReplaceFileW; this file defines the platform layer's own.
+#undef ReplaceFile
 
 #include <algorithm>
 #include <chrono>
