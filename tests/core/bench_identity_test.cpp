@@ -1,0 +1,117 @@
+// The benchmark scenes and the literal scans the benchmarks measure against: the fast scans must
+// give exactly the literal results on generated scenes, also when read through one system call
+// per window, and on truncated and corrupted copies of them.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/identity_check.h"
+#include "common/scene_generator.h"
+#include "scene/catalogue.h"
+#include "support/scene_builder.h"
+
+namespace quorvex::bench {
+namespace {
+
+GeneratorSpec TinySpec(std::uint64_t seed) {
+  GeneratorSpec spec;
+  spec.targetBytes = 160 * 1024;
+  spec.rows = 90;
+  spec.standaloneScripts = 9;
+  spec.extraObjects = 40;
+  spec.unlistedDefinitions = 6;
+  spec.seed = seed;
+  return spec;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& line : lines) out += line + "\n";
+  return out;
+}
+
+std::filesystem::path TempScene(const std::string& name, const Bytes& bytes) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("quorvex_bench_identity_" + std::to_string(::getpid()) + "_" + name);
+  testing::WriteFile(path.string(), bytes);
+  return path;
+}
+
+TEST(BenchScenes, HaveTheRequestedSizeRowsAndBytesForEverySeed) {
+  const GeneratorSpec spec = TinySpec(7);
+  const Bytes scene = GenerateScene(spec);
+  EXPECT_EQ(scene.size(), spec.targetBytes);
+  EXPECT_EQ(scene, GenerateScene(spec));  // deterministic
+  EXPECT_NE(scene, GenerateScene(TinySpec(8)));
+
+  const auto catalogue = ScanCatalogue(SceneImage(scene));
+  ASSERT_TRUE(catalogue.ok()) << catalogue.error().message;
+  ASSERT_EQ(catalogue->rows.size(), static_cast<std::size_t>(spec.rows));
+  EXPECT_EQ(catalogue->firstStandaloneScriptRow, spec.rows - spec.standaloneScripts);
+  int ticked = 0;
+  for (const auto& row : catalogue->rows) ticked += row.checked ? 1 : 0;
+  EXPECT_GT(ticked, spec.rows / 2);
+  EXPECT_LT(ticked, spec.rows);  // definitions without script and the empty standalone script
+}
+
+TEST(BenchScenes, TheWindowSceneFillsTheCatalogueWithoutOverflowingIt) {
+  GeneratorSpec spec = MediumSceneSpec();
+  spec.targetBytes = 4u << 20;  // the same rows on a quarter of the bytes keeps the test quick
+  const auto catalogue = ScanCatalogue(SceneImage(GenerateScene(spec)));
+  ASSERT_TRUE(catalogue.ok()) << catalogue.error().message;
+  EXPECT_EQ(catalogue->rows.size(), 5000u);
+}
+
+TEST(BenchIdentity, FastScansEqualTheLiteralScansInMemoryAndThroughFileReads) {
+  for (std::uint64_t seed : {1u, 2u, 3u}) {
+    const Bytes scene = GenerateScene(TinySpec(seed));
+    const auto path = TempScene("whole.bin", scene);
+    IdentityOptions options;
+    options.file = path;
+    const auto differences = IdentityDifferences(scene, options);
+    std::filesystem::remove(path);
+    EXPECT_TRUE(differences.empty()) << "seed " << seed << "\n" << Joined(differences);
+  }
+}
+
+TEST(BenchIdentity, FastScansEqualTheLiteralScansOnTruncatedScenes) {
+  const Bytes scene = GenerateScene(TinySpec(4));
+  // Cuts inside the header, the objects section, a definition, a script and near the end.
+  for (std::size_t cut : {std::size_t{3}, std::size_t{40}, std::size_t{5000}, scene.size() / 3,
+                          scene.size() / 2 + 17, scene.size() - 5, scene.size() - 1}) {
+    const Bytes truncated(scene.begin(), scene.begin() + static_cast<std::ptrdiff_t>(cut));
+    const auto differences = IdentityDifferences(truncated);
+    EXPECT_TRUE(differences.empty()) << "cut at " << cut << "\n" << Joined(differences);
+  }
+}
+
+TEST(BenchIdentity, FastScansEqualTheLiteralScansOnCorruptedLengths) {
+  const Bytes scene = GenerateScene(TinySpec(5));
+  const auto catalogue = ScanCatalogue(SceneImage(scene));
+  ASSERT_TRUE(catalogue.ok());
+  // Overwrite length fields the scans rely on with hostile values: zero, negative, huge, small.
+  std::vector<Pos> fields;
+  for (std::size_t i = 0; i < catalogue->rows.size(); i += 17) {
+    const auto& row = catalogue->rows[i];
+    fields.push_back(row.entryLengthPos);
+    if (row.scriptLengthPos) fields.push_back(*row.scriptLengthPos);
+    if (row.scriptChunkLengthPos) fields.push_back(*row.scriptChunkLengthPos);
+  }
+  for (Pos at : fields) {
+    for (std::int32_t value : {0, -7, 3, 0x7FFFFFFF, -0x7FFFFFFF}) {
+      Bytes damaged = scene;
+      const Bytes field = Int32Bytes(value);
+      std::copy(field.begin(), field.end(), damaged.begin() + (at - 1));
+      const auto differences = IdentityDifferences(damaged);
+      EXPECT_TRUE(differences.empty()) << "value " << value << " at " << at << "\n"
+                                       << Joined(differences);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvex::bench
