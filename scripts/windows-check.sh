@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# The Windows side, checked from Linux: cross-builds the core library, quorvex-cli and the core
+# tests as 64-bit Windows executables with mingw-w64, runs the core tests under Wine, then runs
+# quorvex-cli under Wine on a scene in a folder with a non-ASCII name and compares every output,
+# exit status and rewritten scene with those of the Linux quorvex-cli on the same input.
+#
+#   scripts/windows-check.sh              everything
+#   scripts/windows-check.sh --core-only  only the core tests under Wine
+#
+# Installs what is missing (mingw-w64, Wine, GoogleTest sources, header-only libraries). Wine runs
+# headless in a private prefix under the build folder. Environment: WINDOWS_BUILD_DIR (default
+# build/windows), NATIVE_CLI (a Linux quorvex-cli to compare with; built when absent), JOBS.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+
+CORE_ONLY=0
+case "${1:-}" in
+  "") ;;
+  --core-only) CORE_ONLY=1 ;;
+  *) echo "usage: $0 [--core-only]" >&2; exit 1 ;;
+esac
+
+started=$(date +%s)
+stamp() { echo "[windows-check $(( $(date +%s) - started ))s] $*"; }
+
+./scripts/deps.sh cmake make g++-mingw-w64-x86-64 wine64 wine googletest nlohmann-json3-dev \
+  libcli11-dev
+stamp "tools ready"
+
+BUILD_DIR="${WINDOWS_BUILD_DIR:-build/windows}"
+JOBS="${JOBS:-$(nproc)}"
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DQUORVEX_BUILD_UI=OFF -DQUORVEX_BUILD_TESTS=ON >/dev/null
+targets=(quorvex_core_tests)
+[ "$CORE_ONLY" = 1 ] || targets+=(quorvex-cli make_demo_scene)
+cmake --build "$BUILD_DIR" -j "$JOBS" --target "${targets[@]}"
+stamp "cross-built: ${targets[*]}"
+
+# Wine: 64-bit, private prefix, no display, no downloads of optional components, UTF-8 for the
+# Unix side of file names and arguments.
+export WINEPREFIX="$ROOT/$BUILD_DIR/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+unset DISPLAY WAYLAND_DISPLAY
+stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
+trap stop_wine EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wine wineboot --init >/dev/null 2>&1 || true
+  wineserver -w
+  stamp "Wine prefix created"
+fi
+
+passed=0
+failed=0
+failures=()
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); failures+=("$1"); echo "FAILED: $1"; }
+
+# --- Core tests ---------------------------------------------------------------------------------
+tests_exe="$BUILD_DIR/tests/quorvex_core_tests.exe"
+cli_exe="$BUILD_DIR/src/cli/quorvex-cli.exe"
+log="$BUILD_DIR/core-tests.log"
+cli_env=""
+[ -f "$cli_exe" ] && cli_env=$(winepath -w "$ROOT/$cli_exe")
+core_status=0
+QUORVEX_CLI="$cli_env" timeout 900 wine "$tests_exe" --gtest_brief=1 2>&1 | tee "$log" \
+  || core_status=$?
+core_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+core_failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+core_skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log" | tail -1)
+core_passed=${core_passed:-0}
+core_failed=${core_failed:-0}
+if [ "$core_status" -ne 0 ] && [ "$core_failed" = 0 ]; then
+  core_failed=1  # crashed or timed out before gtest could count
+  failures+=("core tests exited with status $core_status")
+fi
+passed=$((passed + core_passed))
+failed=$((failed + core_failed))
+[ "$core_failed" = 0 ] || failures+=("core tests: $core_failed failed (see $log)")
+stamp "core tests under Wine: $core_passed passed, $core_failed failed, ${core_skipped:-0} skipped"
+
+# --- quorvex-cli under Wine against the Linux build ---------------------------------------------
+if [ "$CORE_ONLY" = 0 ]; then
+  native_cli="${NATIVE_CLI:-}"
+  if [ -z "$native_cli" ]; then
+    for candidate in build/asan/src/cli/quorvex-cli build/release/src/cli/quorvex-cli; do
+      if [ -x "$candidate" ]; then native_cli="$candidate"; break; fi
+    done
+  fi
+  if [ -z "$native_cli" ]; then
+    cmake -S . -B build/windows-reference -DCMAKE_BUILD_TYPE=Release -DQUORVEX_BUILD_UI=OFF \
+      -DQUORVEX_BUILD_TESTS=OFF >/dev/null
+    cmake --build build/windows-reference -j "$JOBS" --target quorvex-cli
+    native_cli=build/windows-reference/src/cli/quorvex-cli
+  fi
+  native_cli=$(realpath "$native_cli")
+
+  work="$ROOT/$BUILD_DIR/smoke"
+  rm -rf "$work"
+  mkdir -p "$work/linux" "$work/Missionen Ünï 任务 δ"
+  win_dir="$work/Missionen Ünï 任务 δ"
+  scene_src="$work/scene2.bin"
+  if [ -f samples/demo/scene2.bin ]; then
+    cp samples/demo/scene2.bin "$scene_src"
+  else
+    wine "$BUILD_DIR/tests/make_demo_scene.exe" "$(winepath -w "$scene_src")"
+  fi
+  win_scene_unix="$win_dir/scene2.bin"
+  win_scene=$(winepath -w "$win_scene_unix")
+  lin_scene="$work/linux/scene2.bin"
+
+  # Texts given to save-script: longer and shorter than most scripts, with CR LF line ends and
+  # Windows-1252 bytes, to catch any newline or code-page translation on the way.
+  printf 'dim_flt 1\r\nsetcompass "Caf\xe9"\r\nend\r\n' >"$work/long.txt"
+  printf 'end' >"$work/short.txt"
+
+  # compare NAME ARGS... : runs quorvex-cli with ARGS on fresh copies of the scene on both sides
+  # (SCENE in ARGS stands for the scene path, FILE:x for a file of the smoke folder, STDIN:x feeds
+  # that file on standard input), then compares exit status, standard output and the scene bytes.
+  compare() {
+    local name=$1
+    shift
+    local stdin_file=/dev/null lin_args=() win_args=() arg
+    for arg in "$@"; do
+      case "$arg" in
+        SCENE) lin_args+=("$lin_scene"); win_args+=("$win_scene") ;;
+        FILE:*) lin_args+=("$work/${arg#FILE:}"); win_args+=("$(winepath -w "$work/${arg#FILE:}")") ;;
+        STDIN:*) stdin_file="$work/${arg#STDIN:}" ;;
+        *) lin_args+=("$arg"); win_args+=("$arg") ;;
+      esac
+    done
+    cp "$scene_src" "$lin_scene"
+    cp "$scene_src" "$win_scene_unix"
+    rm -f "$lin_scene.save" "$win_scene_unix.save"
+    [ -n "${LEFTOVER_SAVE:-}" ] && touch "$lin_scene.save" "$win_scene_unix.save"
+    local lin_rc=0 win_rc=0
+    "$native_cli" "${lin_args[@]}" <"$stdin_file" >"$work/lin.out" 2>"$work/lin.err" || lin_rc=$?
+    wine "$cli_exe" "${win_args[@]}" <"$stdin_file" >"$work/win.out" 2>"$work/win.err" || win_rc=$?
+    if [ "$lin_rc" != "$win_rc" ]; then
+      fail "$name: exit status Linux $lin_rc, Windows $win_rc ($(head -c 300 "$work/win.err"))"
+    elif ! cmp -s "$work/lin.out" "$work/win.out"; then
+      fail "$name: standard output differs ($(cmp "$work/lin.out" "$work/win.out" 2>&1 | head -1))"
+    elif ! cmp -s "$lin_scene" "$win_scene_unix"; then
+      fail "$name: the rewritten scenes differ"
+    elif [ -e "$win_scene_unix.save" ] && [ -z "${LEFTOVER_SAVE:-}" ]; then
+      fail "$name: a temporary .save file was left behind"
+    elif [ "$win_rc" -ne 0 ] && ! cmp -s "$scene_src" "$win_scene_unix"; then
+      fail "$name: refused (status $win_rc) but the scene changed"
+    elif [ "$win_rc" -ne 0 ] && [ ! -s "$work/win.err" ]; then
+      fail "$name: refused (status $win_rc) without a message"
+    else
+      pass
+      echo "ok: $name (status $win_rc)"
+    fi
+  }
+
+  compare "catalogue" catalogue SCENE
+  compare "objects" objects SCENE
+  compare "overview" overview SCENE
+  compare "models" models SCENE
+  compare "script 0" script SCENE 0
+  compare "script of a row that does not exist" script SCENE 1000000
+  compare "save-script, longer text from a file" save-script SCENE 0 FILE:long.txt
+  compare "save-script, shorter text from stdin" save-script SCENE 0 - STDIN:short.txt
+  LEFTOVER_SAVE=1 compare "save-script refused by a leftover .save" save-script SCENE 0 \
+    FILE:long.txt
+  compare "insert a car with a Windows-1252 name" insert SCENE --name "Café Ünï" --category car \
+    --translation 1.5,-2,3e2 --size 1,1,1 --rotation 30
+  compare "insert, object record only" insert SCENE --name "Crate" --translation 0,0,0 \
+    --size 0.1,0.1,0.1
+  compare "insert refused: empty name" insert SCENE --name "" --translation 0,0,0 --size 1,1,1
+  compare "insert refused: non-numeric" insert SCENE --name X --translation a,0,0 --size 1,1,1
+  compare "modify row 0" modify SCENE 0 --translation 4,5,6 --size 2,2,2 --rotation -45
+  compare "missing scene" catalogue "$work/no such scene.bin"
+  compare "usage error" catalogue
+  stamp "quorvex-cli under Wine compared with $native_cli"
+fi
+
+elapsed=$(( $(date +%s) - started ))
+echo
+echo "windows-check summary ($elapsed s, $([ "$CORE_ONLY" = 1 ] && echo "core tests only" || echo "core tests and quorvex-cli")):"
+for f in "${failures[@]+"${failures[@]}"}"; do echo "  - $f"; done
+echo "windows-check: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

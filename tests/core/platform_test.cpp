@@ -1,0 +1,316 @@
+// The file rules that depend on the operating system: a scene held by another program is reported
+// and left alone, a write holds the scene against a second writer, paths in any language work, and
+// a read-only scene is refused. Built for Linux and, cross-compiled, run under Wine for Windows.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "scene/catalogue.h"
+#include "scene/scene_io.h"
+#include "support/scene_builder.h"
+
+namespace quorvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes ReadAllBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAllBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+// A fresh folder for one test, removed afterwards (read-only flags cleared first).
+class TempFolder {
+ public:
+  explicit TempFolder(const fs::path& leaf) {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    root_ = fs::temp_directory_path() / ("quorvex-platform-" + std::to_string(stamp));
+    path_ = root_ / leaf;
+    fs::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(root_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path root_;
+  fs::path path_;
+};
+
+// Another program holding the scene open. On Windows an open handle whose share mode forbids
+// our exclusive open; on POSIX the exclusive advisory lock that holders of a scene take.
+class ForeignHold {
+ public:
+#ifdef _WIN32
+  explicit ForeignHold(const fs::path& path, DWORD shareMode = 0)
+      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~ForeignHold() {
+    if (held()) ::CloseHandle(handle_);
+  }
+  bool held() const {
+    return handle_ != INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+#else
+  explicit ForeignHold(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY)) {
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~ForeignHold() {
+    if (held()) ::close(fd_);
+  }
+  bool held() const {
+    return fd_ >= 0;
+  }
+
+ private:
+  int fd_;
+#endif
+};
+
+// A plan that grows the scene: a chunk appended at the end, the root length corrected.
+Result<EditPlan> AppendChunk(std::span<const std::uint8_t> current) {
+  EditPlan plan(current.size());
+  const Bytes chunk = testing::Chunk(0x0001, testing::ToBytes("added"));
+  if (auto s = plan.patchInt32(3, static_cast<std::int32_t>(current.size() + chunk.size())); !s) {
+    return s.error();
+  }
+  if (auto s = plan.insertAt(static_cast<Pos>(current.size()) + 1, chunk); !s) return s.error();
+  return plan;
+}
+
+// A plan that keeps the length: the last byte replaced.
+Result<EditPlan> PatchOneByte(std::span<const std::uint8_t> current) {
+  EditPlan plan(current.size());
+  if (auto s = plan.add(Edit{current.size() - 1, 1, Bytes{'!'}}); !s) return s.error();
+  return plan;
+}
+
+Catalogue ScanFile(const fs::path& path) {
+  auto bytes = LoadScene(path);
+  EXPECT_TRUE(bytes.ok()) << (bytes.ok() ? "" : bytes.error().message);
+  if (!bytes.ok()) return {};
+  auto catalogue = ScanCatalogue(SceneImage(*bytes));
+  EXPECT_TRUE(catalogue.ok());
+  return catalogue.ok() ? *catalogue : Catalogue{};
+}
+
+class PlatformTest : public ::testing::Test {
+ protected:
+  void PlaceScene(const fs::path& folder) {
+    scene_ = folder / "scene2.bin";
+    expected_ = testing::BuildScene(testing::DemoSceneSpec());
+    WriteAllBytes(scene_, expected_);
+  }
+  // The scene on disk is exactly `expected_`, and no temporary file is left beside it.
+  void ExpectSceneOnDisk() const {
+    EXPECT_EQ(ReadAllBytes(scene_), expected_);
+    EXPECT_FALSE(fs::exists(TempPathFor(scene_)));
+  }
+
+  fs::path scene_;
+  Bytes expected_;
+};
+
+TEST_F(PlatformTest, SceneHeldByAnotherProgramIsReportedAndLeftAlone) {
+  TempFolder folder("held");
+  PlaceScene(folder.path());
+  {
+    ForeignHold other(scene_);
+    ASSERT_TRUE(other.held());
+
+    auto load = LoadScene(scene_);
+    ASSERT_FALSE(load.ok());
+    EXPECT_EQ(load.error().kind, ErrorKind::Locked);
+    EXPECT_EQ(load.error().message, kFileUsedMessage);
+
+    for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
+      auto write = WriteScene(scene_, planner);
+      ASSERT_FALSE(write.ok());
+      EXPECT_EQ(write.error().kind, ErrorKind::Locked);
+      EXPECT_EQ(write.error().message, kFileUsedMessage);
+    }
+  }
+  ExpectSceneOnDisk();
+  EXPECT_TRUE(LoadScene(scene_).ok()) << "released by the other program";
+}
+
+#ifdef _WIN32
+// The game or an editor usually opens the file sharing it for reading and writing; the probe,
+// which denies all sharing, still sees it.
+TEST_F(PlatformTest, SceneOpenBySharingReaderIsReported) {
+  TempFolder folder("shared");
+  PlaceScene(folder.path());
+  ForeignHold reader(scene_, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_TRUE(reader.held());
+  auto load = LoadScene(scene_);
+  ASSERT_FALSE(load.ok());
+  EXPECT_EQ(load.error().kind, ErrorKind::Locked);
+  EXPECT_EQ(load.error().message, kFileUsedMessage);
+}
+#endif
+
+// While one write runs (here: while its plan is made), a scan and a second writer are turned
+// away; the first write then completes, replacing the scene it held.
+TEST_F(PlatformTest, WriteHoldsSceneAgainstSecondWriterAndStillReplacesIt) {
+  TempFolder folder("writer");
+  PlaceScene(folder.path());
+  for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
+    std::optional<Error> loadDuringWrite;
+    std::optional<Error> writeDuringWrite;
+    auto first = WriteScene(scene_, [&](std::span<const std::uint8_t> current) {
+      auto load = LoadScene(scene_);
+      if (!load.ok()) loadDuringWrite = load.error();
+      auto second = WriteScene(scene_, PatchOneByte);
+      if (!second.ok()) writeDuringWrite = second.error();
+      return planner(current);
+    });
+    ASSERT_TRUE(first.ok()) << first.error().message;
+    ASSERT_TRUE(loadDuringWrite && writeDuringWrite);
+    EXPECT_EQ(loadDuringWrite->kind, ErrorKind::Locked);
+    EXPECT_EQ(writeDuringWrite->kind, ErrorKind::Locked);
+    EXPECT_EQ(writeDuringWrite->message, kFileUsedMessage);
+
+    auto expected = planner(expected_);
+    ASSERT_TRUE(expected.ok());
+    expected_ = expected->apply(expected_);
+    ExpectSceneOnDisk();  // the first writer's content
+  }
+}
+
+// A mission folder named in the modder's own language, beyond any single-byte code page.
+TEST_F(PlatformTest, SceneUnderNonAsciiFolderOpensAndSaves) {
+  const std::string folderUtf8 = "Missionen \xC3\x9C\xC3\xB6 \xE4\xBB\xBB\xE5\x8A\xA1 \xCE\xB4";
+  TempFolder folder(PathFromUtf8(folderUtf8));
+  PlaceScene(folder.path());
+
+  // The name survives the round trip through the UTF-8 strings of the command line and window.
+  const auto listed = fs::directory_iterator(folder.path().parent_path())->path().filename();
+  const auto listedUtf8 = listed.u8string();
+  EXPECT_EQ(std::string(listedUtf8.begin(), listedUtf8.end()), folderUtf8);
+  const fs::path scene = PathFromUtf8(
+      std::string(reinterpret_cast<const char*>(folder.path().u8string().c_str())) + "/scene2.bin");
+  EXPECT_TRUE(fs::equivalent(scene, scene_));
+
+  const auto before = ScanFile(scene);
+  EXPECT_FALSE(before.rows.empty());
+
+  auto patched = WriteScene(scene, PatchOneByte);
+  ASSERT_TRUE(patched.ok()) << patched.error().message;
+  EXPECT_EQ(*patched, WriteMode::PatchedInPlace);
+  auto grown = WriteScene(scene, AppendChunk);
+  ASSERT_TRUE(grown.ok()) << grown.error().message;
+  EXPECT_EQ(*grown, WriteMode::Replaced);
+
+  expected_ = PatchOneByte(expected_)->apply(expected_);
+  expected_ = AppendChunk(expected_)->apply(expected_);
+  ExpectSceneOnDisk();
+  EXPECT_EQ(ScanFile(scene).rows.size(), before.rows.size());
+}
+
+// True when this process may write the file although its read-only flag is set (an administrator
+// on POSIX); Quorvex on Windows refuses such a scene in any case.
+bool PrivilegedWriter(const fs::path& path) {
+#ifdef _WIN32
+  (void)path;
+  return false;
+#else
+  return ::access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+TEST_F(PlatformTest, ReadOnlySceneIsRefusedClearlyAndLeftUnchanged) {
+  TempFolder folder("read-only");
+  PlaceScene(folder.path());
+  fs::permissions(scene_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  if (PrivilegedWriter(scene_)) GTEST_SKIP() << "this account writes read-only files anyway";
+
+  EXPECT_TRUE(LoadScene(scene_).ok()) << "reading a read-only scene is fine";
+  for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
+    auto write = WriteScene(scene_, planner);
+    ASSERT_FALSE(write.ok());
+    EXPECT_EQ(write.error().kind, ErrorKind::Refused);
+    EXPECT_NE(write.error().message.find("read-only"), std::string::npos) << write.error().message;
+    ExpectSceneOnDisk();
+  }
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted(1, '"');
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+std::string Quote(const fs::path& path) {
+  return Quote(path.string());
+}
+
+// quorvex-cli says the same as the window for a held scene, and fails with status 2.
+TEST_F(PlatformTest, CliReportsHeldScene) {
+  const char* cli = std::getenv("QUORVEX_CLI");
+  if (cli == nullptr || !fs::exists(cli)) GTEST_SKIP() << "QUORVEX_CLI does not name quorvex-cli";
+  TempFolder folder("cli");
+  PlaceScene(folder.path());
+  const fs::path errors = folder.path() / "stderr.txt";
+  ForeignHold other(scene_);
+  ASSERT_TRUE(other.held());
+
+  std::string command = Quote(std::string(cli));
+  command += " catalogue ";
+  command += Quote(scene_);
+  command += " 2> ";
+  command += Quote(errors);
+#ifdef _WIN32
+  // cmd.exe drops the outermost pair of quotes.
+  const int status = std::system(Quote(command).c_str());
+#else
+  const int raw = std::system(command.c_str());
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+  EXPECT_EQ(status, 2);
+  const Bytes err = ReadAllBytes(errors);
+  EXPECT_NE(std::string(err.begin(), err.end()).find(kFileUsedMessage), std::string::npos);
+  ExpectSceneOnDisk();
+}
+
+}  // namespace
+}  // namespace quorvex
