@@ -1,0 +1,447 @@
+// The insert panel: opening and closing it, the model categories, the rotation slider and dial,
+// and inserting or modifying an object. The records, the maths and the file work are the core's;
+// this file reads the panel's boxes, hands them over and shows what comes back.
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "objects/categories.h"
+#include "objects/insert_object.h"
+#include "objects/insert_validation.h"
+#include "objects/modify_object.h"
+#include "objects/rotation.h"
+#include "scene/object_params.h"
+#include "scene/scene_io.h"
+#include "scene/text_codec.h"
+#include "scene/write_checks.h"
+#include "ui/byte_text_edit.h"
+#include "ui/dial_canvas.h"
+#include "ui/form1.h"
+#include "ui/insert_numbers.h"
+#include "ui/scene_text.h"
+#include "ui/wait_cursor.h"
+
+namespace quorvex::ui {
+namespace {
+
+const QColor kSavedGreen(0, 128, 0);
+
+// A box's text as scene bytes (one byte per character in Windows-1252). A character the code page
+// cannot hold becomes '?' and is reported, so that the checks can run before it is refused.
+struct SceneText {
+  ByteString bytes;
+  std::optional<QString> unencodable;
+};
+
+SceneText ToSceneText(const QString& text) {
+  SceneText result;
+  for (const char32_t ch : text.toUcs4()) {
+    if (const auto byte = UnicodeToCp1252(ch)) {
+      result.bytes.push_back(static_cast<char>(*byte));
+    } else {
+      result.bytes.push_back('?');
+      if (!result.unencodable) result.unencodable = QString::fromUcs4(&ch, 1);
+    }
+  }
+  return result;
+}
+
+int OptionNumberOf(const CategoryInfo& info) {
+  return std::stoi(std::string(info.optionButton.substr(std::string_view("Option").size())));
+}
+
+const CategoryInfo* CategoryOfOption(int option) {
+  for (const CategoryInfo& info : Categories()) {
+    if (OptionNumberOf(info) == option) return &info;
+  }
+  return nullptr;
+}
+
+QString Prompt(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+// ---- Opening and closing the panel ------------------------------------------------------------
+
+void Form1::Check2_Click() {
+  if (Check2_->isChecked()) {
+    Option2_->setChecked(false);
+    RichTextBox1_->hide();
+    Command3_->hide();
+    Command4_->hide();
+    Text3_->hide();
+    ProgressBar2_->hide();
+    Command1_->hide();
+    Frame1_->show();
+    for (int number = 4; number <= 7; ++number) Text_[static_cast<std::size_t>(number)]->show();
+    for (const char* label : {"Label9", "Label10"}) {
+      if (auto* caption = Frame1_->findChild<QLabel*>(QString::fromLatin1(label))) caption->show();
+    }
+    Command5_->show();
+    Option_[3]->show();
+    Option_[4]->show();
+    loadObjectParametersOnce();
+    return;
+  }
+  // The boxes and captions not listed here stay shown inside the hidden frame and reappear with it.
+  Frame1_->hide();
+  Command5_->hide();
+  Option_[3]->hide();
+  Option_[4]->hide();
+  if (Option1_->isChecked()) {
+    Option1_->setChecked(true);
+  } else {
+    Option1_Click();  // selecting it from code does what a click does
+  }
+  Option2_->setChecked(false);
+  RichTextBox1_->show();
+  Command3_->show();
+  Command4_->show();
+  Text3_->show();
+  ProgressBar2_->hide();
+  Command1_->hide();
+}
+
+void Form1::loadObjectParametersOnce() {
+  if (state_.ObjectParamsLoaded || state_.ScenePath.empty()) return;
+  if (state_.Busy) {
+    // A scan or a model listing is handing out events; load once it has finished.
+    QTimer::singleShot(200, this, [this] {
+      if (Check2_->isChecked()) loadObjectParametersOnce();
+    });
+    return;
+  }
+  // The scan yields to the window at every object. Busy keeps "Start", "Save", a second opening
+  // of the panel and "Insert/Modify" from running on a half-read scene in the meantime.
+  state_.Busy = true;
+  ScanObjectParameters();
+  state_.Busy = false;
+  // The row on show was shown before its object was read: show what the scene holds for it, so
+  // that "Insert/Modify" does not write back the stale values.
+  const int row = List2_->currentRow();
+  if (state_.ObjectParamsLoaded && Text_[4]->isReadOnly() && row >= 0) showObjectParameters(row);
+  closeIfPending();
+}
+
+// The parameter part of the script view for `row`, as a show of the row fills it.
+void Form1::showObjectParameters(int row) {
+  if (row < 0 || row >= kRowSlots) return;
+  const auto slot = static_cast<std::size_t>(row);
+  clearCategoryOptions();
+  Text_[4]->setText(FromSceneBytes(state_.EntryObjectName[slot]));
+  Text_[11]->setText(FromSceneBytes(state_.EntryModelName[slot]));
+  Text_[5]->setText(FormatSingle(state_.EntryTranslationX[slot]));
+  Text_[6]->setText(FormatSingle(state_.EntryTranslationY[slot]));
+  Text_[7]->setText(FormatSingle(state_.EntryTranslationZ[slot]));
+  DrawRotationDial(DialAngleForStoredA(state_.EntryRotationA[slot]));
+  Text_[8]->setText(FormatSingle(state_.EntrySizeX[slot]));
+  Text_[9]->setText(FormatSingle(state_.EntrySizeY[slot]));
+  Text_[10]->setText(FormatSingle(state_.EntrySizeZ[slot]));
+  setBoxLocked(Text_[4], true);
+  setBoxLocked(Text_[11], true);
+  setParameterFieldsLocked(state_.FirstStandaloneScriptRow <= row);
+}
+
+// ---- Model categories -------------------------------------------------------------------------
+
+void Form1::Option3_Click() {
+  chooseCategory(3);
+}
+void Form1::Option4_Click() {
+  chooseCategory(4);
+}
+void Form1::Option5_Click() {
+  chooseCategory(5);
+}
+void Form1::Option6_Click() {
+  chooseCategory(6);
+}
+void Form1::Option7_Click() {
+  chooseCategory(7);
+}
+void Form1::Option8_Click() {
+  chooseCategory(8);
+}
+void Form1::Option9_Click() {
+  chooseCategory(9);
+}
+void Form1::Option10_Click() {
+  chooseCategory(10);
+}
+
+void Form1::chooseCategory(int option) {
+  const CategoryInfo* info = CategoryOfOption(option);
+  if (info == nullptr) return;
+  // "others" has no model of its own: the model box keeps its text and its lock.
+  if (info->defaultModel) {
+    Text_[11]->setText(QString::fromLatin1(info->defaultModel->data(),
+                                           static_cast<qsizetype>(info->defaultModel->size())));
+  }
+  Text_[4]->clear();
+  setBoxLocked(Text_[4], false);
+  if (info->defaultModel) setBoxLocked(Text_[11], false);
+  setParameterFieldsLocked(false);  // translation, size and the slider
+}
+
+void Form1::setBoxLocked(QLineEdit* box, bool locked) {
+  box->setReadOnly(locked);
+  QPalette palette = box->palette();
+  palette.setColor(QPalette::Base, locked ? QApplication::palette().color(QPalette::Button)
+                                          : QApplication::palette().color(QPalette::Base));
+  box->setPalette(palette);
+}
+
+// ---- Rotation ---------------------------------------------------------------------------------
+
+void Form1::Slider1_Click() {
+  const int v = Slider1_->value();
+  redrawDial(v);
+  const RotationPair rotation = RotationForDegrees(v);
+  // Only a row of the list can receive it; without one the rotation is still the new object's.
+  const int row = List2_->currentRow();
+  if (row >= 0 && row < List2_->count() && row < kRowSlots) {
+    state_.EntryRotationA[static_cast<std::size_t>(row)] = rotation.a;
+    state_.EntryRotationC[static_cast<std::size_t>(row)] = rotation.c;
+  }
+  state_.CurrentRotationA = rotation.a;
+  state_.CurrentRotationC = rotation.c;
+}
+
+void Form1::DrawRotationDial(double angle) {
+  // Setting the value from code raises no click: nothing is stored.
+  Slider1_->setValue(SliderValueFor(angle));
+  redrawDial(std::isfinite(angle) ? angle : 0.0);
+}
+
+void Form1::redrawDial(double w) {
+  dial_->setDrawing(DialFor(w));
+}
+
+// ---- Insert or modify -------------------------------------------------------------------------
+
+void Form1::Command5_Click() {
+  ObjectInsert();
+}
+
+bool Form1::listShowsSelectedScene() const {
+  // The name check compares with the rows of List2, so they must be the rows of the scene that is
+  // about to be written: the last scan read the selected file and its rows are all listed.
+  return !Timer1_->isActive() && !state_.SceneFileName.empty() &&
+         File1FileName().toUtf8().toStdString() == state_.SceneFileName &&
+         List2_->count() == state_.EntryCount;
+}
+
+void Form1::ObjectInsert() {
+  if (state_.Busy) return;
+  if (Text_[4]->isReadOnly()) {
+    ObjectModify();
+    return;
+  }
+
+  const SceneText name = ToSceneText(Text_[4]->text());
+  InsertForm form;
+  form.name = name.bytes;
+  for (int i = 0; i < 6; ++i) {
+    form.numbers[static_cast<std::size_t>(i)] =
+        Text_[static_cast<std::size_t>(5 + i)]->text().toUtf8().toStdString();
+  }
+  form.fileSelected = takeScenePath();
+  std::vector<ByteString> rowNames;
+  for (int row = 0; row < List2_->count() && row < kRowSlots; ++row) {
+    rowNames.push_back(state_.EntryName[static_cast<std::size_t>(row)]);
+  }
+  const InsertValidation checked = ValidateInsert(form, rowNames, UserNumberParser(QLocale()));
+  if (checked.failure) {
+    if (checked.failure->check == InsertCheck::NoFileSelected) {
+      reportSelectFile();
+    } else {
+      messages_->inform(Prompt(checked.failure->title.value_or(std::string())),
+                        Prompt(checked.failure->prompt));
+    }
+    return;
+  }
+
+  const SceneText model = ToSceneText(Text_[11]->text());
+  for (const auto& [text, title] :
+       {std::pair{&name, QStringLiteral("Name")}, std::pair{&model, QStringLiteral("Model")}}) {
+    if (text->unencodable) {
+      messages_->inform(title, QStringLiteral("The character \"%1\" cannot be stored in a scene "
+                                              "file. Nothing was written.")
+                                   .arg(*text->unencodable));
+      return;
+    }
+  }
+  if (!listShowsSelectedScene()) {
+    messages_->inform(QStringLiteral("Name"),
+                      QStringLiteral("Load the selected scene with \"Start\" first, so that the "
+                                     "name can be checked. Nothing was written."));
+    return;
+  }
+
+  std::optional<Category> category;
+  for (const CategoryInfo& info : Categories()) {  // in the order insertion tests the buttons
+    if (Option_[static_cast<std::size_t>(OptionNumberOf(info))]->isChecked()) {
+      category = info.category;
+      break;
+    }
+  }
+  if (category && List2_->count() >= kRowSlots) {
+    messages_->inform(QString::fromLatin1(kAppTitle),
+                      QStringLiteral("The scene already lists %1 entries, the most the script list "
+                                     "can hold. Nothing was written.")
+                          .arg(kRowSlots));
+    return;
+  }
+
+  InsertRequest request;
+  request.name = name.bytes;
+  request.model = model.bytes;
+  request.category = category;
+  for (int i = 0; i < 3; ++i) {
+    request.translation[i] = checked.values.translation[i];
+    request.size[i] = checked.values.size[i];
+  }
+  request.rotationA = state_.CurrentRotationA;
+  request.rotationC = state_.CurrentRotationC;
+  request.sceneLength = catalogueSceneLength_;
+  Result<WriteMode> written = [&] {
+    WaitCursor hourglass;
+    return InsertObject(PathFromUtf8(state_.ScenePath), request);
+  }();
+  if (!written) {
+    reportFailure(written.error());  // the scene is unchanged
+    return;
+  }
+
+  // The new object's definition is the last definition row once the scene is read again.
+  const int newRow = state_.FirstStandaloneScriptRow;
+  if (newRow >= 0 && newRow < kRowSlots) {
+    state_.EntryModelName[static_cast<std::size_t>(newRow)] = model.bytes;
+    state_.EntryObjectName[static_cast<std::size_t>(newRow)] = name.bytes;
+  }
+  ++state_.FirstStandaloneScriptRow;
+  state_.ReselectRow = state_.FirstStandaloneScriptRow - 1;
+  state_.ReloadPending = true;
+  state_.ScriptSectionSeen = true;
+  state_.DefSectionSeen = true;
+  Command2_Click();
+  setStatus(QStringLiteral(" **** Saved ****"), kSavedGreen);
+
+  if (Option1_->isChecked() && Check1_->isChecked()) BuildScriptOverview();
+  if (Option2_->isChecked() && Check1_->isChecked()) Command1_Click();
+}
+
+void Form1::ObjectModify() {
+  const QString changing = QStringLiteral("Changing");
+  const int r = List2_->currentRow();
+  if (r < 0 || r >= List2_->count() || r >= kRowSlots) {
+    messages_->inform(changing, QStringLiteral("Select an object"));
+    return;
+  }
+  const auto slot = static_cast<std::size_t>(r);
+  // Only an object that the parameter scan found in this scene has a place to write to.
+  if (r == state_.FirstStandaloneScriptRow || !state_.ObjectParamsLoaded ||
+      state_.EntryTranslationPos[slot] <= 0 ||
+      state_.EntryObjectName[slot] != state_.EntryName[slot]) {
+    messages_->inform(changing, QStringLiteral("No object to change"));
+    return;
+  }
+
+  // The six boxes, checked as insertion checks them. A box that still shows the stored value
+  // keeps that value exactly: the text shows only 7 significant digits.
+  const float stored[6] = {state_.EntryTranslationX[slot], state_.EntryTranslationY[slot],
+                           state_.EntryTranslationZ[slot], state_.EntrySizeX[slot],
+                           state_.EntrySizeY[slot],        state_.EntrySizeZ[slot]};
+  float values[6] = {};
+  for (int i = 0; i < 6; ++i) {
+    const QString text = Text_[static_cast<std::size_t>(5 + i)]->text();
+    if (text.isEmpty()) {
+      messages_->inform(QString(), QStringLiteral("Fill all fields"));
+      return;
+    }
+  }
+  for (int i = 0; i < 6; ++i) {
+    const QString text = Text_[static_cast<std::size_t>(5 + i)]->text();
+    if (text == FormatSingle(stored[i])) {
+      values[i] = stored[i];
+      continue;
+    }
+    const std::optional<double> number = ParseUserNumber(text, QLocale());
+    if (!number || std::fabs(*number) > std::numeric_limits<float>::max()) {
+      messages_->inform(i < 3 ? QStringLiteral("Translation") : QStringLiteral("Size"),
+                        QStringLiteral("Put numeric"));
+      return;
+    }
+    values[i] = static_cast<float>(*number);
+  }
+  if (!takeScenePath()) {
+    reportSelectFile();
+    return;
+  }
+
+  // The position must be the one the scan finds for this row in the file as it is now.
+  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+  if (!loaded) {
+    reportFailure(loaded.error());
+    return;
+  }
+  std::vector<ByteString> rowNames;
+  for (int row = 0; row < List2_->count() && row < kRowSlots; ++row) {
+    rowNames.push_back(state_.EntryName[static_cast<std::size_t>(row)]);
+  }
+  const ObjectScanResult scan = quorvex::ScanObjectParameters(SceneImage(*loaded), rowNames);
+  const ObjectParams* found = nullptr;
+  for (const ObjectParams& match : scan.matches) {
+    if (match.row == r) found = &match;  // a later match of the row overwrites, as in the scan
+  }
+  if (found == nullptr) {
+    messages_->inform(changing, QStringLiteral("No object to change"));
+    return;
+  }
+  if (found->translationPos != state_.EntryTranslationPos[slot]) {
+    reportFailure(ChangedOnDisk("the object \"" + state_.EntryName[slot] + "\" has moved"));
+    return;
+  }
+
+  if (!messages_->askYesNo(changing, QStringLiteral("Want to change parameter?"))) return;
+
+  ModifyRequest request;
+  request.name = state_.EntryObjectName[slot];
+  request.translationPos = state_.EntryTranslationPos[slot];
+  for (int i = 0; i < 3; ++i) {
+    request.translation[i] = values[i];
+    request.size[i] = values[3 + i];
+  }
+  request.rotation[0] = std::bit_cast<std::uint32_t>(state_.EntryRotationA[slot]);
+  request.rotation[1] = state_.EntryRotationB[slot];
+  request.rotation[2] = std::bit_cast<std::uint32_t>(state_.EntryRotationC[slot]);
+  request.rotation[3] = state_.EntryRotationD[slot];
+  request.sceneLength = static_cast<Pos>(loaded->size());
+  Result<WriteMode> written = ModifyObject(PathFromUtf8(state_.ScenePath), request);
+  if (!written) {
+    reportFailure(written.error());  // the scene and the row's values are unchanged
+    return;
+  }
+  state_.EntryTranslationX[slot] = values[0];
+  state_.EntryTranslationY[slot] = values[1];
+  state_.EntryTranslationZ[slot] = values[2];
+  state_.EntrySizeX[slot] = values[3];
+  state_.EntrySizeY[slot] = values[4];
+  state_.EntrySizeZ[slot] = values[5];
+}
+
+}  // namespace quorvex::ui
