@@ -133,6 +133,7 @@ class InsertPanelTest : public QObject {
   void drawRotationDialRoundsTheSliderOnly();
   void sliderClickStoresForRowAndAsCurrent();
   void sliderClickWithoutRowStoresOnlyCurrent();
+  void screenshotForTheReadme();
 };
 
 void InsertPanelTest::openingAndClosingFollowTheTable() {
@@ -607,6 +608,24 @@ void InsertPanelTest::sliderClickWithoutRowStoresOnlyCurrent() {
   QCOMPARE(s.form->state().CurrentRotationC, 0.8660254f);
   QVERIFY(s.form->state().EntryRotationA == untouched);
   QCOMPARE(MovingEnd(s, "Line12").x, 2880 + 130);
+}
+
+// Not a check: with QUORVEX_SCREENSHOT set to a file name, shows the window in the state the
+// README's walk-through reaches and saves a picture of it (scripts/screenshot-insert-panel.sh).
+void InsertPanelTest::screenshotForTheReadme() {
+  const QString target = qEnvironmentVariable("QUORVEX_SCREENSHOT");
+  if (target.isEmpty()) QSKIP("QUORVEX_SCREENSHOT is not set");
+  Session s;
+  s.form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(s.form.get()));
+  s.load();
+  s.setPanel(true);
+  s.option(3)->click();
+  s.fill(QStringLiteral("Vincenzo"), {"12,5", "0", "-30", "1", "1", "1"});
+  s.slider()->setValue(30);
+  s.form->Slider1_Click();
+  QTest::qWait(200);
+  QVERIFY(s.form->grab().save(target));
 }
 
 QTEST_MAIN(InsertPanelTest)

@@ -1,0 +1,162 @@
+#include "ui/byte_text_edit.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <array>
+#include <vector>
+
+#include "scene/text_codec.h"
+
+namespace quorvex::ui {
+namespace {
+
+constexpr char32_t kLineSeparator = 0x2028;  // what a text box inserts for Shift+Enter
+
+int BreakLength(LineBreak kind) {
+  return kind == LineBreak::CrLf ? 2 : 1;
+}
+
+void AppendBreak(ByteString& out, LineBreak kind) {
+  if (kind == LineBreak::CrLf) {
+    out += "\r\n";
+  } else {
+    out += kind == LineBreak::Lf ? '\n' : '\r';
+  }
+}
+
+}  // namespace
+
+ByteTextEdit::ByteTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+}
+
+LineBreak ByteTextEdit::breakAfter(int userState) const {
+  if (userState < 0 || userState > 2) return defaultBreak_;
+  return static_cast<LineBreak>(userState);
+}
+
+void ByteTextEdit::setBytes(std::string_view bytes) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size()));
+  std::vector<LineBreak> breaks;
+  std::array<int, 3> seen{};
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(bytes[i]);
+    if (b == '\r' || b == '\n') {
+      LineBreak kind = b == '\n' ? LineBreak::Lf : LineBreak::Cr;
+      if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+        kind = LineBreak::CrLf;
+        ++i;
+      }
+      breaks.push_back(kind);
+      ++seen[static_cast<int>(kind)];
+      text.append(QChar('\n'));
+      continue;
+    }
+    text.append(QChar(static_cast<char16_t>(Cp1252ToUnicode(b))));
+  }
+  defaultBreak_ = LineBreak::CrLf;
+  if (seen[1] > seen[0] && seen[1] >= seen[2]) defaultBreak_ = LineBreak::Lf;
+  if (seen[2] > seen[0] && seen[2] > seen[1]) defaultBreak_ = LineBreak::Cr;
+
+  {
+    const QSignalBlocker quiet(this);
+    setPlainText(text);
+    std::size_t line = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next(), ++line) {
+      block.setUserState(line < breaks.size() ? static_cast<int>(breaks[line]) : -1);
+    }
+  }
+  emit textChanged();
+}
+
+ByteTextEdit::Encoded ByteTextEdit::encodedBytes() const {
+  Encoded out;
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    for (const char32_t ch : block.text().toUcs4()) {
+      if (ch == kLineSeparator) {
+        AppendBreak(out.bytes, defaultBreak_);
+      } else if (const auto byte = UnicodeToCp1252(ch)) {
+        out.bytes.push_back(static_cast<char>(*byte));
+      } else {
+        if (!out.unencodable) out.unencodable = QString::fromUcs4(&ch, 1);
+        out.bytes.push_back('?');
+      }
+    }
+    if (block.next().isValid()) AppendBreak(out.bytes, breakAfter(block.userState()));
+  }
+  return out;
+}
+
+std::int64_t ByteTextEdit::byteCount() const {
+  std::int64_t count = 0;
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    const QString text = block.text();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+      count += text[i] == QChar(kLineSeparator) ? BreakLength(defaultBreak_) : 1;
+    }
+    if (block.next().isValid()) count += BreakLength(breakAfter(block.userState()));
+  }
+  return count;
+}
+
+int ByteTextEdit::positionForByteOffset(std::int64_t offset) const {
+  std::int64_t remaining = offset < 0 ? 0 : offset;
+  QTextBlock block = document()->begin();
+  for (; block.isValid(); block = block.next()) {
+    const std::int64_t length = block.length() - 1;  // without the line end
+    if (remaining <= length) return block.position() + static_cast<int>(remaining);
+    remaining -= length;
+    if (!block.next().isValid()) break;
+    const int breakLength = BreakLength(breakAfter(block.userState()));
+    if (remaining < breakLength) return block.position() + static_cast<int>(length);
+    remaining -= breakLength;
+  }
+  QTextCursor end(document());
+  end.movePosition(QTextCursor::End);
+  return end.position();
+}
+
+void ByteTextEdit::insertKeepingBreaks(QTextCursor& cursor, const QString& text) {
+  QTextDocument* doc = document();
+  const int firstLine = doc->findBlock(cursor.selectionStart()).blockNumber();
+  const int closingBreak = doc->findBlock(cursor.selectionEnd()).userState();
+  cursor.beginEditBlock();
+  cursor.insertText(text);
+  QTextBlock last = cursor.block();
+  if (last.blockNumber() != firstLine) {
+    // The text document keeps the old line's state on the first part of a split line; the old
+    // line end belongs after the last inserted line instead.
+    last.setUserState(closingBreak);
+    doc->findBlockByNumber(firstLine).setUserState(-1);
+  }
+  cursor.endEditBlock();
+}
+
+void ByteTextEdit::keyPressEvent(QKeyEvent* event) {
+  const bool newLine = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!newLine || isReadOnly()) {
+    QPlainTextEdit::keyPressEvent(event);
+    return;
+  }
+  QTextCursor cursor = textCursor();
+  insertKeepingBreaks(cursor, QStringLiteral("\n"));
+  setTextCursor(cursor);
+  ensureCursorVisible();
+  event->accept();
+}
+
+void ByteTextEdit::insertFromMimeData(const QMimeData* source) {
+  if (isReadOnly() || source == nullptr || !source->hasText()) return;
+  QTextCursor cursor = textCursor();
+  insertKeepingBreaks(cursor, source->text());
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+}  // namespace quorvex::ui

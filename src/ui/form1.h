@@ -1,0 +1,222 @@
+#pragma once
+// The one window of Quorvex. Every control keeps its design name as its object name; the event
+// handlers are named after the control and the event, and the private procedures after what they
+// do. All file-format work is done by the core library: the window passes it plain data (the
+// scene path, positions the catalogue recorded, text bytes) and shows what comes back.
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "scene/result.h"
+#include "scene/scene_image.h"
+#include "ui/form_state.h"
+#include "ui/message_service.h"
+#include "ui/twips.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFileSystemModel;
+class QFileSystemWatcher;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTimer;
+class QTreeView;
+
+namespace quorvex::ui {
+
+class ByteTextEdit;
+class DialCanvas;
+class DialFigure;
+
+inline constexpr const char* kCaption = "Quorvex 3.0      by Tamsel";
+// Title of message boxes for which no other title is given.
+inline constexpr const char* kAppTitle = "Quorvex";
+
+class Form1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `messages` answers the message boxes; the real dialogs when null.
+  explicit Form1(std::unique_ptr<MessageService> messages = nullptr, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // Points the file browser at a scene file and selects it (the command-line argument). Returns
+  // false when the file is not in the list (missing, or not named "*.bin").
+  bool selectScene(const QString& path);
+
+  FormState& state() { return state_; }
+  const FormState& state() const { return state_; }
+  void setMessageService(std::unique_ptr<MessageService> messages);
+
+  // Event handlers and procedures of the window.
+  void Form_load();
+  void Check1_Click();
+  void Option1_Click();
+  void Option2_Click();
+
+  void Command2_Click();  // "Start"
+  void Timer1_Timer();
+  void ScanScene();
+  void ShowScanProgress();
+  void Command3_Click();  // "start": the overview
+  void BuildScriptOverview();
+  // Reads the parameters of the scene objects named like rows of List2. `openImage` is the scene
+  // a catalogue scan has open; null when the scan runs on its own and loads the file itself.
+  void ScanObjectParameters(const SceneImage* openImage = nullptr);
+
+  void List2_Click();
+  void List2_ItemCheck(int row);
+  void Text1_Change();
+  void Save_Click();
+
+  void Command4_Click();  // "search" in the overview
+  void Text3_KeyDown(int keyCode);
+  void Text3_change();
+
+  void Command1_Click();  // "search" in models mode
+  void ListSceneModels();
+
+  void Drive1_Change();
+  void Dir1_Change();
+  void File1_PathChange();
+  void File1_DblClick();
+
+  // The insert panel (form1_insert.cpp).
+  void Check2_Click();
+  void Option3_Click();
+  void Option4_Click();
+  void Option5_Click();
+  void Option6_Click();
+  void Option7_Click();
+  void Option8_Click();
+  void Option9_Click();
+  void Option10_Click();
+  void Slider1_Click();
+  void Command5_Click();
+  void ObjectInsert();
+  void ObjectModify();
+  void DrawRotationDial(double angle);
+
+  // The file browser as the procedures read it.
+  QString Dir1Path() const { return dir1Path_; }
+  QString File1Path() const { return file1Path_; }
+  QString File1FileName() const;
+  void setDir1Path(const QString& path);
+  void setFile1Path(const QString& path);
+
+  QLineEdit* Text2(int index) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void createControls();
+  void createFileBrowser();
+  void createMiddleColumn();
+  void createRightColumn();
+  void createInsertPanel();
+  void connectHandlers();
+  void applyOverviewMode();
+  void applyModelsMode();
+
+  // ScenePath := File1's folder + separator + selected name. False when no file is selected.
+  bool takeScenePath();
+  QString joinFile1(const QString& name) const;
+  void fillFile1();
+
+  void setStatus(const QString& text, const QColor& colour);
+  // The "Select File" message and its side effects.
+  void reportSelectFile();
+  // Shows a core failure: the "file used" message for a locked file, the failure's own words
+  // otherwise. Remembers it as the most recent failure.
+  void reportFailure(const Error& error);
+  void setParameterFieldsLocked(bool locked);
+  void clearCategoryOptions();
+  // The insert panel's helpers (form1_insert.cpp).
+  void loadObjectParametersOnce();
+  void showObjectParameters(int row);
+  void chooseCategory(int option);
+  void setBoxLocked(QLineEdit* box, bool locked);
+  void redrawDial(double w);
+  bool listShowsSelectedScene() const;
+  // Keeps the window responsive inside a long loop: handles pending events at most every 20 ms.
+  void yieldToEvents();
+  // Closes the window when the user asked for it while a loop was running.
+  void closeIfPending();
+  // Writes the text and check mark of row `row` of List2: appends when the list holds exactly
+  // `row` rows, replaces the row when it holds more.
+  void writeList2Row(int row, const QString& text, bool checked);
+
+  FormState state_;
+  std::unique_ptr<MessageService> messages_;
+  QString lastFailure_;  // title of the scan's messages: the most recent failure
+  Twips twips_;
+  QElapsedTimer sinceYield_;
+  int yieldDepth_ = 0;  // > 0 while a loop hands events out
+  bool closePending_ = false;
+  bool revertingCheck_ = false;
+  bool writingList2_ = false;     // the scan is writing rows and their check marks
+  Pos catalogueSceneLength_ = 0;  // the file length the last catalogue scan saw
+
+  QString dir1Path_;
+  QString file1Path_;
+
+  // Left column.
+  QComboBox* Drive1_ = nullptr;
+  QTreeView* Dir1_ = nullptr;
+  QFileSystemModel* dirModel_ = nullptr;
+  QListWidget* File1_ = nullptr;
+  QFileSystemWatcher* file1Watcher_ = nullptr;
+  QLabel* Label3_ = nullptr;
+  std::array<QLineEdit*, 9> Text2_{};  // indices 0..4, 6..8; no 5
+
+  // Middle column.
+  QCheckBox* Check2_ = nullptr;
+  QLabel* Label7_ = nullptr;
+  QRadioButton* Option1_ = nullptr;
+  QRadioButton* Option2_ = nullptr;
+  QCheckBox* Check1_ = nullptr;
+  QLabel* Label5_ = nullptr;
+  QLabel* Label6_ = nullptr;
+  QLabel* Label8_ = nullptr;
+  QPushButton* Command2_ = nullptr;
+  ByteTextEdit* RichTextBox1_ = nullptr;
+  QListWidget* List1_ = nullptr;
+  QProgressBar* ProgressBar2_ = nullptr;
+  QPushButton* Command3_ = nullptr;
+  QPushButton* Command4_ = nullptr;
+  QLineEdit* Text3_ = nullptr;
+  QPushButton* Command1_ = nullptr;
+
+  // Insert panel.
+  QGroupBox* Frame1_ = nullptr;
+  QButtonGroup* categoryGroup_ = nullptr;
+  std::array<QRadioButton*, 11> Option_{};  // Option3 .. Option10 at their numbers
+  std::array<QLineEdit*, 12> Text_{};       // Text4 .. Text11 at their numbers
+  QSlider* Slider1_ = nullptr;
+  DialCanvas* dial_ = nullptr;
+  QProgressBar* ProgressBar3_ = nullptr;
+  QPushButton* Command5_ = nullptr;
+
+  // Right column.
+  QProgressBar* ProgressBar1_ = nullptr;
+  QListWidget* List2_ = nullptr;
+  ByteTextEdit* Text1_ = nullptr;
+  QPushButton* Save_ = nullptr;
+
+  QTimer* Timer1_ = nullptr;
+};
+
+}  // namespace quorvex::ui

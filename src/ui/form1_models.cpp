@@ -1,0 +1,64 @@
+// The model browser: every "*.i3d" name that the selected scene holds.
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include "objects/model_listing.h"
+#include "scene/scene_io.h"
+#include "ui/form1.h"
+#include "ui/scene_text.h"
+#include "ui/wait_cursor.h"
+
+namespace quorvex::ui {
+
+void Form1::Command1_Click() {
+  if (state_.Busy) return;  // a listing or a scan is already running
+  state_.Busy = true;
+  {
+    WaitCursor hourglass;
+    ListSceneModels();
+  }
+  state_.Busy = false;
+  closeIfPending();
+}
+
+void Form1::ListSceneModels() {
+  // The list shows the latest listing only: names of an earlier, longer listing would name
+  // models the scene does not hold.
+  List1_->clear();
+  if (!takeScenePath()) {
+    List1_->addItem(QString());
+    messages_->inform(QString::fromLatin1(kAppTitle), QStringLiteral(" Please select file!!"));
+    return;
+  }
+  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+  if (!loaded) {
+    List1_->addItem(QString());
+    reportFailure(loaded.error());
+    return;
+  }
+  const SceneImage image(*loaded);
+  ProgressBar2_->setValue(1);
+  List1_->addItem(QStringLiteral("Processing"));
+  List1_->repaint();
+
+  ModelListingHooks hooks;
+  hooks.progress = [this](int value) { ProgressBar2_->setValue(std::min(value, 100)); };
+  hooks.yield = [this] { yieldToEvents(); };
+  const std::vector<ModelName> names = quorvex::ListSceneModels(image, hooks);
+
+  List1_->clear();
+  if (names.empty()) {
+    List1_->addItem(QString());
+    messages_->inform(QString::fromLatin1(kAppTitle),
+                      QStringLiteral(" There are no Models (*.i3d) found"));
+    return;
+  }
+  QStringList rows;
+  rows.reserve(static_cast<qsizetype>(names.size()));
+  for (const ModelName& name : names) rows.append(FromSceneBytes(ModelNameText(image, name)));
+  List1_->addItems(rows);
+  setStatus(QStringLiteral("     ***** Ready ***** "), QColor(0, 128, 0));
+}
+
+}  // namespace quorvex::ui

@@ -1,0 +1,31 @@
+#pragma once
+// Modal message boxes of the window go through this interface, so that tests can answer them
+// without a dialog blocking the event loop.
+
+#include <QString>
+
+class QWidget;
+
+namespace quorvex::ui {
+
+class MessageService {
+ public:
+  virtual ~MessageService() = default;
+  // A message with an OK button.
+  virtual void inform(const QString& title, const QString& prompt) = 0;
+  // A question with Yes and No; true for Yes.
+  virtual bool askYesNo(const QString& title, const QString& prompt) = 0;
+};
+
+// The real dialogs, modal to the given window.
+class DialogMessageService : public MessageService {
+ public:
+  explicit DialogMessageService(QWidget* parent) : parent_(parent) {}
+  void inform(const QString& title, const QString& prompt) override;
+  bool askYesNo(const QString& title, const QString& prompt) override;
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace quorvex::ui

@@ -1,0 +1,41 @@
+#pragma once
+// Answers the window's message boxes in tests: records every message and answers Yes/No
+// questions from a queue (No when the queue is empty).
+
+#include <QList>
+#include <QString>
+#include <deque>
+
+#include "ui/message_service.h"
+
+namespace quorvex::ui::testing {
+
+struct Shown {
+  QString title;
+  QString prompt;
+};
+
+struct MessageLog {
+  QList<Shown> shown;
+  std::deque<bool> answers;
+};
+
+class FakeMessages : public MessageService {
+ public:
+  explicit FakeMessages(MessageLog* log) : log_(log) {}
+  void inform(const QString& title, const QString& prompt) override {
+    log_->shown.append({title, prompt});
+  }
+  bool askYesNo(const QString& title, const QString& prompt) override {
+    log_->shown.append({title, prompt});
+    if (log_->answers.empty()) return false;
+    const bool answer = log_->answers.front();
+    log_->answers.pop_front();
+    return answer;
+  }
+
+ private:
+  MessageLog* log_;
+};
+
+}  // namespace quorvex::ui::testing

@@ -1,0 +1,570 @@
+// The window driven through its widgets on scenes made by the test scene builder.
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "fake_messages.h"
+#include "scene/platform.h"
+#include "scene/result.h"
+#include "scene/scene_io.h"
+#include "support/scene_builder.h"
+#include "ui/byte_text_edit.h"
+#include "ui/form1.h"
+
+using quorvex::Bytes;
+using quorvex::ByteString;
+using quorvex::testing::SceneSpec;
+using quorvex::ui::ByteTextEdit;
+using quorvex::ui::Form1;
+using quorvex::ui::testing::FakeMessages;
+using quorvex::ui::testing::MessageLog;
+
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+// Rows: Guard (definition, script), Box (definition, none), Door (definition, script), Init
+// (standalone, script), Empty (standalone, length 0). Lamp (kind 6) gets no row.
+SceneSpec TestSpec() {
+  SceneSpec spec;
+  spec.headerChunks = quorvex::testing::DefaultHeaderChunks();
+  quorvex::testing::SceneObject guard;
+  guard.name = "Guard";
+  guard.translation[0] = 1.5f;
+  guard.translation[1] = 2.0f;
+  guard.translation[2] = -3.0f;
+  guard.rotationA = 0.5f;
+  guard.rotationC = 0.8660254f;
+  guard.size[1] = 2.0f;
+  guard.size[2] = 3.0f;
+  guard.model = "guard.i3d";
+  quorvex::testing::SceneObject box;
+  box.name = "Box";
+  box.model = "box 1.i3d";
+  spec.objects = {guard, box};
+
+  const auto def = [](ByteString name, std::uint32_t kind, std::optional<ByteString> script) {
+    quorvex::testing::Definition d;
+    d.name = std::move(name);
+    d.kind = kind;
+    d.script = std::move(script);
+    return d;
+  };
+  spec.definitions = {def("Guard", 27, "dim_act 1\r\nend\r\n"), def("Box", 35, std::nullopt),
+                      def("Lamp", 6, std::nullopt), def("Door", 4, "open\r\n")};
+  spec.scripts = {{"Init", "aaaa\r\nline two\r\n"}, {"Empty", ""}};
+  return spec;
+}
+
+std::string OverviewBlock(const std::string& name, const std::string& script) {
+  return "\r\n\r\n ****************** " + std::string("   --  ") + name + "  -- " +
+         " ****************** \r\n" + script;
+}
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  MessageLog log_;
+  std::unique_ptr<Form1> form_;
+
+  QString scenePath(const QString& name = QStringLiteral("scene2.bin")) const {
+    return dir_->filePath(name);
+  }
+  void writeScene(const SceneSpec& spec, const QString& name = QStringLiteral("scene2.bin")) {
+    quorvex::testing::WriteFile(scenePath(name).toStdString(), quorvex::testing::BuildScene(spec));
+  }
+  Bytes readScene(const QString& name = QStringLiteral("scene2.bin")) const {
+    return quorvex::testing::ReadFile(scenePath(name).toStdString());
+  }
+  Form1& makeForm() {
+    form_ = std::make_unique<Form1>(std::make_unique<FakeMessages>(&log_));
+    return *form_;
+  }
+  template <class W>
+  W* w(const char* name) const {
+    return form_->findChild<W*>(QString::fromLatin1(name));
+  }
+  QListWidget* list2() const { return w<QListWidget>("List2"); }
+  ByteTextEdit* text1() const { return w<ByteTextEdit>("Text1"); }
+  ByteTextEdit* overview() const { return w<ByteTextEdit>("RichTextBox1"); }
+  QString status() const { return form_->Text2(2)->text(); }
+  QColor statusColour() const { return form_->Text2(2)->palette().color(QPalette::Text); }
+  QTimer* timer1() const { return form_->findChild<QTimer*>(QStringLiteral("Timer1")); }
+
+  // Presses "Start" and lets the scan timer fire at once.
+  bool startAndScan() {
+    w<QPushButton>("Command2")->click();
+    if (!timer1()->isActive()) return false;
+    form_->Timer1_Timer();
+    return !timer1()->isActive() && !form_->state().Busy;
+  }
+  // Opens the test scene and scans it.
+  bool openTestScene(bool withObjects = false) {
+    writeScene(TestSpec());
+    makeForm();
+    if (!form_->selectScene(scenePath())) return false;
+    w<QCheckBox>("Check2")->setChecked(withObjects);
+    return startAndScan();
+  }
+  void typeAtEnd(const QString& text) {
+    QTextCursor cursor = text1()->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+  }
+  void removeLast(int count) {
+    QTextCursor cursor = text1()->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, count);
+    cursor.removeSelectedText();
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    log_ = MessageLog{};
+  }
+  void cleanup() {
+    form_.reset();
+    dir_.reset();
+  }
+
+  void startUpState() {
+    Form1& form = makeForm();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quorvex 3.0      by Tamsel"));
+    QVERIFY(form.width() <= 1366 && form.height() <= 768);
+    const char* inventory[] = {
+        "Drive1",       "Dir1",         "File1",    "Text2_6",  "Label3",       "Check2",
+        "Label7",       "Option1",      "Label5",   "Option2",  "Label6",       "Check1",
+        "Label8",       "Text2_4",      "Text2_2",  "Command2", "RichTextBox1", "List1",
+        "Frame1",       "ProgressBar2", "Command3", "Command4", "Text3",        "Command1",
+        "ProgressBar1", "List2",        "Text1",    "Text2_8",  "Text2_3",      "Text2_0",
+        "Text2_7",      "Text2_1",      "Save",     "Timer1",   "Label14",      "Option3",
+        "Option5",      "Option6",      "Label15",  "Option7",  "Option8",      "Option9",
+        "Option4",      "Option10",     "Label9",   "Text4",    "Label10",      "Label17",
+        "Label18",      "Label19",      "Text5",    "Text6",    "Text7",        "Label11",
+        "Label20",      "Label21",      "Label22",  "Text8",    "Text9",        "Text10",
+        "Label13",      "Slider1",      "Shape1",   "Line7",    "Line9",        "Line10",
+        "Line11",       "Line12",       "Label12",  "Text11",   "ProgressBar3", "Command5"};
+    for (const char* name : inventory) {
+      QVERIFY2(form.findChild<QObject*>(QString::fromLatin1(name)) != nullptr, name);
+    }
+    QCOMPARE(form.Text2(6)->text(), QStringLiteral("Choice:"));
+    QCOMPARE(form.Text2(3)->text(), QStringLiteral("org:"));
+    QCOMPARE(form.Text2(7)->text(), QStringLiteral("act:"));
+    QVERIFY(form.Text2(5) == nullptr);
+
+    QVERIFY(w<QCheckBox>("Check1")->isChecked());
+    QVERIFY(w<QRadioButton>("Option1")->isChecked());
+    QVERIFY(!w<QRadioButton>("Option2")->isChecked());
+    QVERIFY(!w<QCheckBox>("Check2")->isChecked());
+    for (const char* shown : {"RichTextBox1", "Command3", "Command4", "Text3", "List2", "Text1"}) {
+      QVERIFY2(!w<QWidget>(shown)->isHidden(), shown);
+    }
+    for (const char* hidden : {"Command1", "ProgressBar2", "Frame1"}) {
+      QVERIFY2(w<QWidget>(hidden)->isHidden(), hidden);
+    }
+    QVERIFY(!timer1()->isActive());
+    QCOMPARE(timer1()->interval(), 500);
+    QCOMPARE(w<QSlider>("Slider1")->minimum(), -90);
+    QCOMPARE(w<QSlider>("Slider1")->maximum(), 90);
+    QCOMPARE(w<QProgressBar>("ProgressBar1")->maximum(), 30);
+    QVERIFY(!form.state().ObjectParamsLoaded);
+  }
+
+  void startScansRowsMarksStatusAndOverview() {
+    QVERIFY(openTestScene());
+    QListWidget* list = list2();
+    const QStringList names = {"Guard", "Box", "Door", "Init", "Empty"};
+    const QList<bool> marks = {true, false, true, true, false};
+    QCOMPARE(list->count(), names.size());
+    for (int i = 0; i < list->count(); ++i) {
+      QCOMPARE(list->item(i)->text(), names[i]);
+      QCOMPARE(list->item(i)->checkState() == Qt::Checked, marks[i]);
+    }
+    QCOMPARE(form_->state().FirstStandaloneScriptRow, 3);
+    QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
+    // Row 0 is shown; loading its text marks the scene as not saved.
+    QCOMPARE(list->currentRow(), 0);
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\n"));
+    QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
+    QCOMPARE(statusColour(), kRed);
+    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "dim_act 1\r\nend\r\n") +
+                                                   OverviewBlock("Door", "open\r\n") +
+                                                   OverviewBlock("Init", "aaaa\r\nline two\r\n"));
+    QVERIFY(log_.shown.isEmpty());
+
+    // The real timer defers the scan by half a second.
+    w<QPushButton>("Command2")->click();
+    QCOMPARE(status(), QStringLiteral("**** Working **** "));
+    QCOMPARE(list->count(), 0);
+    QTRY_COMPARE(list->count(), 5);
+    QVERIFY(!form_->state().Busy);
+  }
+
+  void sceneWithoutScriptsShowsNoScript() {
+    SceneSpec spec = TestSpec();
+    spec.definitions.clear();
+    spec.scripts.clear();
+    writeScene(spec);
+    makeForm();
+    QVERIFY(form_->selectScene(scenePath()));
+    QVERIFY(startAndScan());
+    QCOMPARE(list2()->count(), 0);
+    QCOMPARE(status(), QStringLiteral(" ---- No Script ---- "));
+    QCOMPARE(overview()->encodedBytes().bytes, std::string());
+  }
+
+  void pickingAnotherFileClearsTheObjectFields() {
+    writeScene(TestSpec(), QStringLiteral("other.bin"));
+    QVERIFY(openTestScene(true));
+    QLineEdit* name = w<QLineEdit>("Text4");
+    QCOMPARE(name->text(), QStringLiteral("Guard"));
+    QVERIFY(w<QSlider>("Slider1")->value() != 0);
+
+    w<QPushButton>("Command2")->click();  // the same file again keeps them
+    QCOMPARE(name->text(), QStringLiteral("Guard"));
+    form_->Timer1_Timer();
+
+    QListWidget* files = w<QListWidget>("File1");
+    const auto other = files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly);
+    QCOMPARE(other.size(), 1);
+    files->setCurrentItem(other.first());
+    w<QPushButton>("Command2")->click();
+    for (const char* field :
+         {"Text4", "Text5", "Text6", "Text7", "Text8", "Text9", "Text10", "Text11"}) {
+      QVERIFY2(w<QLineEdit>(field)->text().isEmpty(), field);
+    }
+    QCOMPARE(w<QSlider>("Slider1")->value(), 0);
+    form_->Timer1_Timer();
+    QCOMPARE(form_->state().SceneFileName, std::string("other.bin"));
+  }
+
+  void selectingRowsShowsTextLengthsAndParameterLocks() {
+    QVERIFY(openTestScene(true));
+    QVERIFY(form_->state().ObjectParamsLoaded);
+    QListWidget* list = list2();
+
+    // Row 0: an object definition before the first standalone script: editable.
+    QCOMPARE(w<QLineEdit>("Text4")->text(), QStringLiteral("Guard"));
+    QCOMPARE(w<QLineEdit>("Text5")->text(), QStringLiteral("1.5"));
+    QCOMPARE(w<QLineEdit>("Text6")->text(), QStringLiteral("2"));
+    QCOMPARE(w<QLineEdit>("Text7")->text(), QStringLiteral("-3"));
+    QCOMPARE(w<QLineEdit>("Text10")->text(), QStringLiteral("3"));
+    QCOMPARE(w<QLineEdit>("Text11")->text(), QStringLiteral("guard.i3d"));
+    QVERIFY(w<QLineEdit>("Text4")->isReadOnly());
+    QVERIFY(w<QLineEdit>("Text11")->isReadOnly());
+    QVERIFY(!w<QLineEdit>("Text5")->isReadOnly());
+    QVERIFY(w<QSlider>("Slider1")->isEnabled());
+    QCOMPARE(w<QSlider>("Slider1")->value(), 29);  // 0.5 * 180 / pi = 28.65
+    QCOMPARE(form_->Text2(0)->text(), QStringLiteral("16"));
+    QCOMPARE(form_->Text2(1)->text(), QStringLiteral("16"));
+    QVERIFY(text1()->isEnabled());
+
+    // Row 1: no script.
+    list->setCurrentRow(1);
+    QCOMPARE(status(), QStringLiteral(" ---- No Script ---- "));
+    QVERIFY(!text1()->isEnabled());
+    QVERIFY(text1()->encodedBytes().bytes.empty());
+    QVERIFY(form_->Text2(0)->text().isEmpty());
+    QVERIFY(form_->Text2(1)->text().isEmpty());
+    QCOMPARE(w<QLineEdit>("Text11")->text(), QStringLiteral("box 1.i3d"));
+
+    // Row 3: a standalone script: the parameter fields are locked.
+    list->setCurrentRow(3);
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("aaaa\r\nline two\r\n"));
+    QCOMPARE(form_->Text2(0)->text(), QStringLiteral("16"));
+    QCOMPARE(form_->Text2(1)->text(), QStringLiteral("16"));
+    QVERIFY(w<QLineEdit>("Text5")->isReadOnly());
+    QVERIFY(!w<QSlider>("Slider1")->isEnabled());
+    QCOMPARE(w<QLineEdit>("Text5")->text(), QStringLiteral("0"));
+
+    // Typing updates "act:" and the status.
+    typeAtEnd(QStringLiteral("x"));
+    QCOMPARE(form_->Text2(1)->text(), QStringLiteral("17"));
+    QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
+  }
+
+  void everyRowIsLockedWithoutADefinitionBeforeTheScripts() {
+    SceneSpec spec = TestSpec();
+    spec.definitions.clear();
+    writeScene(spec);
+    makeForm();
+    QVERIFY(form_->selectScene(scenePath()));
+    QVERIFY(startAndScan());
+    QCOMPARE(form_->state().FirstStandaloneScriptRow, 0);
+    QVERIFY(w<QLineEdit>("Text5")->isReadOnly());
+    QVERIFY(!w<QSlider>("Slider1")->isEnabled());
+  }
+
+  void checkMarkClicksAreUndone() {
+    QVERIFY(openTestScene());
+    QListWidgetItem* withScript = list2()->item(0);
+    QListWidgetItem* without = list2()->item(1);
+    withScript->setCheckState(Qt::Unchecked);
+    without->setCheckState(Qt::Checked);
+    QCOMPARE(withScript->checkState(), Qt::Checked);
+    QCOMPARE(without->checkState(), Qt::Unchecked);
+  }
+
+  void sameLengthSavePatchesInPlace() {
+    QVERIFY(openTestScene());
+    const Bytes before = readScene();
+    list2()->setCurrentRow(3);
+    QTextCursor cursor = text1()->textCursor();
+    cursor.setPosition(0);
+    cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor);
+    cursor.insertText(QStringLiteral("b"));
+    QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
+    w<QPushButton>("Save")->click();
+    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QCOMPARE(statusColour(), kGreen);
+    QVERIFY(!timer1()->isActive());  // no reload
+    QCOMPARE(list2()->count(), 5);
+
+    SceneSpec expected = TestSpec();
+    expected.scripts[0].text = "baaa\r\nline two\r\n";
+    const Bytes after = readScene();
+    QCOMPARE(after.size(), before.size());
+    QVERIFY(after == quorvex::testing::BuildScene(expected));
+    QVERIFY(log_.shown.isEmpty());
+  }
+
+  void longerSaveFixesEveryLengthAndReselectsTheRow() {
+    QVERIFY(openTestScene());
+    list2()->setCurrentRow(2);               // Door, an object definition
+    typeAtEnd(QStringLiteral("close\r\n"));  // one line end in the box: CR LF
+    QCOMPARE(form_->Text2(1)->text(), QStringLiteral("13"));
+    w<QPushButton>("Save")->click();
+    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QVERIFY(timer1()->isActive());
+    form_->Timer1_Timer();
+
+    SceneSpec expected = TestSpec();
+    expected.definitions[3].script = "open\r\nclose\r\n";
+    QVERIFY(readScene() == quorvex::testing::BuildScene(expected));
+    QCOMPARE(list2()->currentRow(), 2);
+    QCOMPARE(form_->Text2(0)->text(), QStringLiteral("13"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("open\r\nclose\r\n"));
+    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QVERIFY(!form_->state().ReloadPending);
+    // The overview was rebuilt by the scan after the reload.
+    QVERIFY(overview()->encodedBytes().bytes.find("close") != std::string::npos);
+  }
+
+  void shorterSaveCutsTheFileThroughATemporaryFile() {
+    QVERIFY(openTestScene());
+    list2()->setCurrentRow(3);  // Init, a standalone script
+    removeLast(9);              // "line two" and its line end
+    w<QPushButton>("Save")->click();
+    QVERIFY(timer1()->isActive());
+    form_->Timer1_Timer();
+
+    SceneSpec expected = TestSpec();
+    expected.scripts[0].text = "aaaa\r\n";
+    QVERIFY(readScene() == quorvex::testing::BuildScene(expected));
+    QVERIFY(!QFile::exists(scenePath() + QStringLiteral(".save")));
+    QCOMPARE(list2()->currentRow(), 3);
+    QCOMPARE(form_->Text2(0)->text(), QStringLiteral("6"));
+    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+  }
+
+  void loadThenSaveKeepsEveryByte() {
+    std::string script = "mixed\r\nends\rhere\nand\ttabs\r\n";
+    for (int b = 0; b < 256; ++b) script.push_back(static_cast<char>(b));
+    script += "\r\r\n\n";
+    SceneSpec spec = TestSpec();
+    spec.scripts[0].text = script;
+    writeScene(spec);
+    makeForm();
+    QVERIFY(form_->selectScene(scenePath()));
+    QVERIFY(startAndScan());
+    list2()->setCurrentRow(3);
+    QCOMPARE(text1()->encodedBytes().bytes, script);
+    QCOMPARE(form_->Text2(0)->text(), QString::number(script.size()));
+    QCOMPARE(form_->Text2(1)->text(), form_->Text2(0)->text());
+
+    const Bytes before = readScene();
+    w<QPushButton>("Save")->click();
+    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QVERIFY(readScene() == before);
+  }
+
+  void searchFindsHitsAfterTheWholePreviousHit() {
+    QVERIFY(openTestScene());
+    const std::string text = overview()->encodedBytes().bytes;
+    const auto k = static_cast<std::int32_t>(text.find("aaaa"));
+    QLineEdit* search = w<QLineEdit>("Text3");
+    search->setText(QStringLiteral("AA"));  // letter case is ignored
+
+    w<QPushButton>("Command4")->click();
+    QCOMPARE(form_->state().SearchPos, k + 2);
+    QCOMPARE(overview()->textCursor().selectedText(), QStringLiteral("aa"));
+    QTest::keyClick(search, Qt::Key_Return);
+    QCOMPARE(form_->state().SearchPos, k + 4);
+    QVERIFY(log_.shown.isEmpty());
+
+    // No further hit: "end of Scripts!"; No ends the step, the next press starts at the top.
+    QTest::keyClick(search, Qt::Key_F3);
+    QCOMPARE(log_.shown.size(), 1);
+    QCOMPARE(log_.shown[0].title, QStringLiteral("end of Scripts!"));
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Start search again?"));
+    QCOMPARE(form_->state().SearchPos, -1);
+    w<QPushButton>("Command4")->click();
+    QCOMPARE(form_->state().SearchPos, k + 2);
+
+    // Changing the text searches from the top; Yes searches again, as long as it is answered.
+    search->setText(QStringLiteral("nowhere"));
+    QCOMPARE(form_->state().SearchPos, 0);
+    log_.shown.clear();
+    log_.answers = {true, true, false};
+    w<QPushButton>("Command4")->click();
+    QCOMPARE(log_.shown.size(), 3);
+    QCOMPARE(form_->state().SearchPos, -1);
+  }
+
+  void modelsModeListsTheScenesModels() {
+    QVERIFY(openTestScene());
+    w<QRadioButton>("Option2")->click();
+    QVERIFY(w<QRadioButton>("Option2")->isChecked());
+    QVERIFY(!w<QRadioButton>("Option1")->isChecked());
+    QVERIFY(w<QWidget>("RichTextBox1")->isHidden());
+    QVERIFY(!w<QWidget>("Command1")->isHidden());
+    QVERIFY(!w<QWidget>("ProgressBar2")->isHidden());
+
+    w<QPushButton>("Command1")->click();
+    QListWidget* models = w<QListWidget>("List1");
+    QCOMPARE(models->count(), 2);
+    QCOMPARE(models->item(0)->text(), QStringLiteral("guard.i3d"));
+    QCOMPARE(models->item(1)->text(), QStringLiteral("box 1.i3d"));
+    QCOMPARE(status(), QStringLiteral("     ***** Ready ***** "));
+    QCOMPARE(statusColour(), kGreen);
+    QVERIFY(!form_->state().Busy);
+
+    // Back to the overview.
+    w<QRadioButton>("Option1")->click();
+    QVERIFY(!w<QWidget>("RichTextBox1")->isHidden());
+    QVERIFY(w<QWidget>("Command1")->isHidden());
+  }
+
+  void sceneWithoutModelsSaysSo() {
+    SceneSpec spec = TestSpec();
+    for (auto& object : spec.objects) object.model.reset();
+    writeScene(spec);
+    makeForm();
+    QVERIFY(form_->selectScene(scenePath()));
+    w<QRadioButton>("Option2")->click();
+    w<QPushButton>("Command1")->click();
+    QCOMPARE(log_.shown.size(), 1);
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral(" There are no Models (*.i3d) found"));
+    QListWidget* models = w<QListWidget>("List1");
+    QCOMPARE(models->count(), 1);
+    QCOMPARE(models->item(0)->text(), QString());
+  }
+
+  void modeSwitchIsRefusedWhileTheInsertPanelIsOpen() {
+    makeForm();
+    w<QCheckBox>("Check2")->setChecked(true);
+    w<QRadioButton>("Option2")->click();
+    QVERIFY(!w<QRadioButton>("Option2")->isChecked());
+    QVERIFY(w<QRadioButton>("Option1")->isChecked());
+  }
+
+  void startWithoutAFileAsksForOne() {
+    makeForm();
+    QVERIFY(startAndScan());
+    QCOMPARE(log_.shown.size(), 1);
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral("****** Select File ******"));
+    QCOMPARE(log_.shown[0].title, QString());  // no failure so far
+    QVERIFY(status().isEmpty());
+
+    log_.shown.clear();
+    w<QPushButton>("Command3")->click();  // the overview asks the same
+    QCOMPARE(log_.shown.size(), 1);
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral("****** Select File ******"));
+
+    log_.shown.clear();
+    w<QRadioButton>("Option2")->click();
+    w<QPushButton>("Command1")->click();
+    QCOMPARE(log_.shown.size(), 1);
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral(" Please select file!!"));
+  }
+
+  void autoRefreshOffLeavesTheMiddlePanelAlone() {
+    writeScene(TestSpec());
+    makeForm();
+    QVERIFY(form_->selectScene(scenePath()));
+    w<QCheckBox>("Check1")->click();
+    QVERIFY(!w<QCheckBox>("Check1")->isChecked());
+    QVERIFY(startAndScan());
+    QVERIFY(overview()->encodedBytes().bytes.empty());
+    w<QPushButton>("Command3")->click();
+    QVERIFY(!overview()->encodedBytes().bytes.empty());
+
+    // Models mode: a save does not list the models unless auto refresh is on.
+    w<QRadioButton>("Option2")->click();
+    QListWidget* models = w<QListWidget>("List1");
+    w<QPushButton>("Save")->click();
+    QCOMPARE(models->count(), 0);
+    w<QCheckBox>("Check1")->click();
+    w<QPushButton>("Save")->click();
+    QCOMPARE(models->count(), 2);
+  }
+
+  void aFileHeldByAnotherProgramIsReported() {
+    QVERIFY(openTestScene());
+    typeAtEnd(QStringLiteral("more"));
+    auto held = quorvex::platform::OpenLocked(std::filesystem::path(scenePath().toStdString()));
+    QVERIFY(held.ok());
+    const Bytes before = readScene();
+
+    w<QPushButton>("Save")->click();
+    QCOMPARE(log_.shown.size(), 1);
+    QCOMPARE(log_.shown[0].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
+    QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
+    QVERIFY(readScene() == before);
+
+    log_.shown.clear();
+    QVERIFY(startAndScan());
+    QCOMPARE(log_.shown.size(), 1);
+    QCOMPARE(log_.shown[0].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
+    QVERIFY(!form_->state().Busy);
+  }
+
+  void aSceneChangedOnDiskIsNotOverwritten() {
+    QVERIFY(openTestScene());
+    typeAtEnd(QStringLiteral("more"));
+    // Another program rewrites the scene meanwhile.
+    SceneSpec changed = TestSpec();
+    changed.definitions[0].script = "something else entirely\r\n";
+    writeScene(changed);
+    const Bytes before = readScene();
+
+    w<QPushButton>("Save")->click();
+    QCOMPARE(log_.shown.size(), 1);
+    QVERIFY(!log_.shown[0].prompt.isEmpty());
+    QVERIFY(status() != QStringLiteral(" **** Saved ****"));
+    QVERIFY(readScene() == before);
+    QVERIFY(!timer1()->isActive());
+  }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"
