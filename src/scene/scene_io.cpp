@@ -125,6 +125,10 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
   if (!opened) return opened.error();
   auto& file = **opened;
 
+  // Refuse an oversized file before reading it into memory.
+  auto size = file.size();
+  if (!size) return size.error();
+  if (*size > kMaxSceneLength) return TooLarge(path);
   auto current = file.readAll();
   if (!current) return current.error();
   if (current->size() > kMaxSceneLength) return TooLarge(path);
