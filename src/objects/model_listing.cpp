@@ -1,0 +1,111 @@
+#include "objects/model_listing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+namespace quorvex {
+namespace {
+
+constexpr Pos kYieldEvery = 256 * 1024;
+
+// The progress of the listing: at every position p that the loop visits, if p > k * step the bar
+// is set to k + 1 and k grows by 1. For a given k this holds from the threshold position
+// floor(k * step) + 1 on (k * step >= 0 is a double; every integer p is exact in a double).
+class ListingProgress {
+ public:
+  ListingProgress(double step, const std::function<void(int)>& hook) : step_(step), hook_(hook) {
+    if (hook_) hook_(1);
+    next_ = Threshold();
+  }
+
+  // The turns at every position first .. last, in order.
+  void Turns(Pos first, Pos last) {
+    Pos p = first;
+    while (p <= last) {
+      if (next_ > last) return;
+      if (p < next_) p = next_;
+      if (hook_) hook_(k_ + 1);
+      ++k_;
+      next_ = Threshold();
+      ++p;
+    }
+  }
+
+ private:
+  Pos Threshold() const { return static_cast<Pos>(std::floor(static_cast<double>(k_) * step_)) + 1; }
+
+  double step_;
+  const std::function<void(int)>& hook_;
+  int k_ = 1;
+  Pos next_ = 0;
+};
+
+}  // namespace
+
+std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListingHooks& hooks) {
+  std::vector<ModelName> names;
+  const Pos length = image.length();
+  const auto* d = image.bytes().data();
+  ListingProgress progress(static_cast<double>(length) / 100.0, hooks.progress);
+
+  // The walk back of each find: the name starts after the last non-name byte before the dot. The
+  // finds come in file order, so the bytes before an earlier find need not be walked again: they
+  // gave `lastStop`, the last non-name byte at or before `walkedTo` (0 = none, the name then
+  // starts at position 1).
+  Pos lastStop = 0;
+  Pos walkedTo = 0;
+
+  Pos p = 1;  // the next position the loop visits
+  Pos blockEnd = std::min(length, kYieldEvery);
+  while (p <= length) {
+    if (p > blockEnd) {  // a new block of the file: let the window service its events
+      if (hooks.yield) hooks.yield();
+      blockEnd = std::min(length, blockEnd + kYieldEvery);
+      continue;
+    }
+    // Dots whose ".i3d" ends inside the file, in positions p .. blockEnd.
+    const Pos lastDot = std::min(blockEnd, length - 3);
+    Pos dot = 0;
+    for (Pos from = p; from <= lastDot;) {
+      const void* hit = std::memchr(d + (from - 1), '.', static_cast<std::size_t>(lastDot - from + 1));
+      if (!hit) break;
+      const Pos x = static_cast<const std::uint8_t*>(hit) - d + 1;
+      if (d[x] == 'i' && d[x + 1] == '3' && d[x + 2] == 'd') {
+        dot = x;
+        break;
+      }
+      from = x + 1;
+    }
+    if (dot == 0) {
+      // No find in this block: every position up to its end is a plain turn.
+      progress.Turns(p, blockEnd);
+      p = blockEnd + 1;
+      continue;
+    }
+    progress.Turns(p, dot);  // the turn at the dot checks progress before it reads
+    Pos stop = 0;
+    for (Pos q = dot - 1; q > walkedTo; --q) {
+      if (!IsModelNameByte(d[q - 1])) {
+        stop = q;
+        break;
+      }
+    }
+    if (stop == 0) stop = lastStop;
+    lastStop = stop;
+    walkedTo = dot - 1;
+    const Pos start = stop + 1;
+    const Pos end = dot + 3;
+    names.push_back(ModelName{start, end - start + 1});
+    p = end + 1;  // continue with p = e, then the step of 1
+  }
+  return names;
+}
+
+ByteString ModelNameText(const SceneImage& image, const ModelName& name) {
+  const auto bytes = image.view(name.start, name.length);
+  return ByteString(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+}  // namespace quorvex

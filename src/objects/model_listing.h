@@ -1,0 +1,44 @@
+#pragma once
+// The model listing of the model browser (Part 5.3, ListSceneModels): every ".i3d" in the scene's
+// bytes, with the name that ends in it, in file order, duplicates kept.
+//
+// The text reads the file one byte at a time; here the bytes are in memory and ".i3d" is found
+// with a fast substring search. The names found, and the progress values reported, are exactly
+// those of stepping one byte at a time.
+
+#include <functional>
+#include <vector>
+
+#include "scene/scene_image.h"
+
+namespace quorvex {
+
+// One listed name: the bytes at start .. start + length - 1 (1-based), ending in ".i3d". Kept as
+// positions, not copies: names may overlap (".i3d" inside a longer name run is listed again with
+// everything before it), and the caller copies only what it shows.
+struct ModelName {
+  Pos start = 1;
+  Pos length = 0;
+};
+
+struct ModelListingHooks {
+  // The values of ProgressBar2: 1 at the start, then k + 1 whenever the position p passes k * step
+  // (step = file length / 100), exactly as per-byte stepping produces them; up to 100 for files
+  // of 100 bytes or more (tiny files give larger values, as the text's arithmetic would).
+  std::function<void(int value)> progress;
+  // Called regularly (about every 256 KiB of the file) so that the window can service its events.
+  std::function<void()> yield;
+};
+
+// Name bytes: every byte except those below 20, above 126, 22 and 34 (decimal; 34 is the double
+// quote). So blanks and the control bytes 20, 21, 23 .. 31 belong to names.
+constexpr bool IsModelNameByte(std::uint8_t b) { return !(b < 20 || b > 126 || b == 22 || b == 34); }
+
+// The listing. A "." among the last three bytes of the file does not match (nothing is read past
+// the end); a walk back over name bytes that reaches position 1 starts the name at position 1.
+std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListingHooks& hooks = {});
+
+// The bytes of a listed name.
+ByteString ModelNameText(const SceneImage& image, const ModelName& name);
+
+}  // namespace quorvex

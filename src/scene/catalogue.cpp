@@ -1,0 +1,336 @@
+// ScanScene's logic (Part 1.2, steps 5-10, and the script search inside a definition).
+//
+// The text steps through the file one position at a time. Here the bytes are in memory and the
+// positions where nothing can happen are skipped: every marker the main loop tests (50 AE, 51 AE,
+// 20 AE, 21 AE) has 0xAE as its second byte, so memchr finds the next candidate, and the progress
+// check that the main loop makes at every position it visits is simulated in closed form for the
+// skipped positions. The result (rows, positions, sections, the sequence of progress calls) is
+// exactly that of stepping one byte at a time; tests compare it with a literal implementation.
+
+#include "scene/catalogue.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "scene/markers.h"
+
+namespace quorvex {
+namespace {
+
+constexpr std::uint8_t kAE = 0xAE;
+
+// limit80 := 0.8 x SceneLength rounded to the nearest integer, 0.8 as a single-precision value,
+// ties to even (the rounding of the original's integer conversion).
+Pos Limit80(Pos length) {
+  const double x = static_cast<double>(0.8f) * static_cast<double>(length);
+  double whole = std::floor(x);
+  const double diff = x - whole;
+  if (diff > 0.5 || (diff == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+  return static_cast<Pos>(whole);
+}
+
+// The progress of the main loop (step 10.1): at every turn, at position x, if
+// 5 * (x - limit80) > ProgressCount * progressStep + 1 the hook is called with ProgressCount, which
+// then grows by 1. The left side grows with x, so for a given count the condition holds exactly
+// from a threshold position on; `next_` caches that threshold for the current count.
+class ScanProgress {
+ public:
+  ScanProgress(Pos limit80, double step, int initial, const std::function<void(int)>& hook)
+      : limit80_(limit80), step_(step), count_(initial), hook_(hook) {
+    next_ = Threshold();
+  }
+
+  // One turn of the main loop at position x.
+  void Turn(Pos x) {
+    if (x >= next_) Fire();
+  }
+
+  // Turns at every position first .. last, in order (none when first > last).
+  void Turns(Pos first, Pos last) {
+    Pos x = first;
+    while (x <= last) {
+      if (next_ > last) return;
+      if (x < next_) x = next_;
+      Fire();
+      ++x;
+    }
+  }
+
+ private:
+  void Fire() {
+    if (hook_) hook_(count_);
+    ++count_;
+    next_ = Threshold();
+  }
+
+  // Smallest x with double(5 * (x - limit80)) > double(count) * step + 1.0, the same double
+  // expression the literal loop evaluates; 5 * d is an exact integer in a double here.
+  Pos Threshold() const {
+    const double t = static_cast<double>(count_) * step_ + 1.0;
+    if (t > 1e15) return std::numeric_limits<Pos>::max();
+    if (t < -1e15) return std::numeric_limits<Pos>::min();
+    auto d = static_cast<Pos>(std::floor(t / 5.0)) + 1;
+    while (static_cast<double>(5 * (d - 1)) > t) --d;
+    while (!(static_cast<double>(5 * d) > t)) ++d;
+    return limit80_ + d;
+  }
+
+  Pos limit80_;
+  double step_;
+  int count_;
+  const std::function<void(int)>& hook_;
+  Pos next_ = 0;
+};
+
+Error Damaged(const std::string& what, Pos pos) {
+  return MakeError(ErrorKind::Damaged,
+                   "The scene is damaged: " + what + " (chunk at position " + std::to_string(pos) +
+                       ").");
+}
+
+Error TooMany() {
+  return MakeError(ErrorKind::TooManyRows,
+                   "The scene has more than " + std::to_string(kMaxRows) +
+                       " script entries; Quorvex lists at most " + std::to_string(kMaxRows) + ".");
+}
+
+class Scanner {
+ public:
+  Scanner(const SceneImage& image, SectionFlags flags, const CatalogueHooks& hooks)
+      : image_(image), d_(image.bytes().data()), length_(image.length()), hooks_(hooks) {
+    catalogue_.sceneLength = length_;
+    catalogue_.flags = flags;
+  }
+
+  Result<Catalogue> Run() {
+    // Step 6: an empty file ends the scan with no rows (the section flags are not touched).
+    if (length_ == 0) return std::move(catalogue_);
+
+    // Step 7.
+    const Pos limit80 = Limit80(length_);
+    const double progressStep = static_cast<double>(limit80) / 30.0;
+    ScanProgress progress(limit80, progressStep, hooks_.initialProgressCount, hooks_.progress);
+
+    // Step 8: skip the objects section.
+    Pos pos = 0;
+    if (const auto h = FindPair(5, 0x00, 0x40)) {
+      const auto sectionLength = image_.int32At(*h + 2);
+      // Damaged: the length field that gives the jump lies (partly) outside the file.
+      if (!sectionLength) return Damaged("the objects section's length lies outside the file", *h);
+      // Damaged: a length <= 0 would jump backwards or stay in place.
+      if (*sectionLength <= 0) return Damaged("the objects section's length is not positive", *h);
+      // A jump past the end of the file simply ends the scan (the main loop does not run).
+      pos = *h + *sectionLength;
+    } else {
+      pos = limit80;  // the 80 % fallback
+    }
+
+    // Step 9 is the caller's choice of `initialFlags` (both false unless ReloadPending).
+
+    // Step 10: the main loop. Positions whose two bytes are no marker of the loop only advance by
+    // one; they are skipped in one go and their progress checks simulated.
+    while (pos <= length_) {
+      const Pos candidate = NextCandidate(pos);
+      if (candidate > pos) {
+        progress.Turns(pos, std::min(candidate, length_ + 1) - 1);
+        pos = candidate;
+        if (pos > length_) break;
+      }
+      progress.Turn(pos);  // step 10.1
+      auto step = Turn(pos);
+      if (!step.ok()) return step.error();
+      pos = *step;
+    }
+    return std::move(catalogue_);
+  }
+
+ private:
+  // First position x >= from (x <= length - 1) whose two bytes are p0 p1; absent without one.
+  std::optional<Pos> FindPair(Pos from, std::uint8_t b0, std::uint8_t b1) const {
+    // Search the second byte (0-based index x) and test the first (index x - 1).
+    Pos i = from;  // 0-based index of the second byte of a pair at 1-based position `from`
+    while (i < length_) {
+      const void* hit = std::memchr(d_ + i, b1, static_cast<std::size_t>(length_ - i));
+      if (!hit) return std::nullopt;
+      const Pos j = static_cast<const std::uint8_t*>(hit) - d_;
+      if (d_[j - 1] == b0) return j;  // 1-based position of the pair is j
+      i = j + 1;
+    }
+    return std::nullopt;
+  }
+
+  static bool IsLoopMarkerLow(std::uint8_t b) { return b == 0x50 || b == 0x51 || b == 0x20 || b == 0x21; }
+
+  // First position x >= from whose two bytes are one of the main loop's markers; length + 1
+  // when there is none.
+  Pos NextCandidate(Pos from) const {
+    Pos i = from;  // 0-based index of the second byte of a pair at 1-based position `from`
+    while (i < length_) {
+      const void* hit = std::memchr(d_ + i, kAE, static_cast<std::size_t>(length_ - i));
+      if (!hit) break;
+      const Pos j = static_cast<const std::uint8_t*>(hit) - d_;
+      if (IsLoopMarkerLow(d_[j - 1])) return j;
+      i = j + 1;
+    }
+    return length_ + 1;
+  }
+
+  // One turn of the main loop at `pos`, after the progress check (steps 10.2 - 10.7). Returns the
+  // next position.
+  Result<Pos> Turn(Pos pos) {
+    const std::uint8_t low = d_[pos - 1];
+    switch (low) {
+      case 0x50:  // 0xAE50: script section header (step 10.3)
+        return Header(pos, marker::kScript, catalogue_.flags.scriptSectionSeen,
+                      catalogue_.scriptSection);
+      case 0x20:  // 0xAE20: definition section header (step 10.5)
+        return Header(pos, marker::kDefinition, catalogue_.flags.defSectionSeen,
+                      catalogue_.defSection);
+      case 0x51:  // 0xAE51: standalone script (step 10.4)
+        if (!catalogue_.flags.scriptSectionSeen) return pos + 1;
+        return Standalone(pos);
+      case 0x21:  // 0xAE21: object definition (step 10.6)
+        if (!catalogue_.flags.defSectionSeen) return pos + 1;
+        return DefinitionRow(pos);
+      default:
+        return pos + 1;
+    }
+  }
+
+  // A section header is accepted only when its entry marker occurs in the 8 bytes at its position.
+  Pos Header(Pos pos, std::uint16_t entryMarker, bool& seen, std::optional<SectionHeader>& section) {
+    if (!image_.windowHasMarker(pos, 8, entryMarker)) return pos + 1;
+    seen = true;
+    section = SectionHeader{pos + 2, *image_.int32At(pos + 2)};  // inside the 8-byte window
+    return pos + 4;
+  }
+
+  Result<Pos> Standalone(Pos pos) {
+    // More than 5001 rows: the text's row arrays overflow at the first write for row 5001.
+    if (catalogue_.rows.size() >= static_cast<std::size_t>(kMaxRows)) return TooMany();
+    CatalogueRow row;
+    row.standalone = true;
+    row.entryLengthPos = pos + 2;
+    const auto nameLength = image_.int32At(pos + 7);
+    // Damaged: the name length field lies outside the file, is negative, or the name runs past
+    // the end of the file.
+    if (!nameLength) return Damaged("a script's name length lies outside the file", pos);
+    if (*nameLength < 0) return Damaged("a script's name length is negative", pos);
+    const auto name = image_.bytesAt(pos + 11, *nameLength);
+    if (!name) return Damaged("a script's name runs past the end of the file", pos);
+    row.name = *name;
+    const Pos scriptLengthPos = pos + 11 + *nameLength;
+    const auto scriptLength = image_.int32At(scriptLengthPos);
+    // Damaged: the script length lies outside the file, is negative, or the text runs past the end.
+    if (!scriptLength) return Damaged("a script's length lies outside the file", pos);
+    if (*scriptLength < 0) return Damaged("a script's length is negative", pos);
+    if (!image_.contains(scriptLengthPos + 4, *scriptLength))
+      return Damaged("a script's text runs past the end of the file", pos);
+    row.scriptLengthPos = scriptLengthPos;
+    row.scriptLength = *scriptLength;
+    row.checked = *scriptLength != 0;
+    if (!firstStandaloneSeen_) {
+      firstStandaloneSeen_ = true;
+      catalogue_.firstStandaloneScriptRow = static_cast<int>(catalogue_.rows.size());
+    }
+    catalogue_.rows.push_back(std::move(row));
+    // Resume 4 bytes before the end of the text, without the usual step of 1.
+    return scriptLengthPos + *scriptLength;
+  }
+
+  Result<Pos> DefinitionRow(Pos p) {
+    // The text writes the row's arrays before it tests the kind: row 5001 fails even for kind 6/18.
+    if (catalogue_.rows.size() >= static_cast<std::size_t>(kMaxRows)) return TooMany();
+    const auto entryLength = image_.int32At(p + 2);
+    const auto nameField = image_.int32At(p + 8);
+    // Damaged: the length fields lie outside the file, the name length is negative, or the name
+    // runs past the end of the file.
+    if (!entryLength || !nameField) return Damaged("a definition's name lies outside the file", p);
+    const Pos nameLength = static_cast<Pos>(*nameField) - 7;
+    if (nameLength < 0) return Damaged("a definition's name length is negative", p);
+    const auto name = image_.bytesAt(p + 12, nameLength);
+    if (!name) return Damaged("a definition's name runs past the end of the file", p);
+    const Pos q = p + 12 + nameLength + 1;  // the second sub-chunk (kind)
+    const auto kind = image_.byteAt(q + 6);
+    // Damaged: the kind sub-chunk (its length K and kind byte) lies outside the file.
+    if (!kind) return Damaged("a definition's kind lies outside the file", p);
+    const Pos k = *image_.int32At(q + 2);  // inside: q + 6 is
+    if (*kind == 6 || *kind == 18) return q + 6;  // no row; resume at the kind byte
+
+    CatalogueRow row;
+    row.standalone = false;
+    row.entryLengthPos = p + 2;
+    row.name = *name;
+    const Pos r = q + k;  // the third sub-chunk (parameters)
+    // Damaged: a search start r + 6 at or before the definition's marker would loop forever.
+    if (r + 6 <= p) return Damaged("a definition's kind length points backwards", p);
+    // Damaged: the third sub-chunk's length field lies outside the file.
+    if (!image_.contains(r + 2, 4))
+      return Damaged("a definition's parameter chunk lies outside the file", p);
+    row.scriptChunkLengthPos = r + 2;
+
+    auto next = ScriptSearch(row, r + 6, r + 6 + *entryLength, p);
+    if (!next.ok()) return next.error();
+    catalogue_.rows.push_back(std::move(row));
+    return *next;
+  }
+
+  // The script search inside a definition, from `start` while the position is below `limit`.
+  // Returns the position where the main loop resumes.
+  Result<Pos> ScriptSearch(CatalogueRow& row, Pos start, Pos limit, Pos p) {
+    // Nothing can match at a position x >= length (the 2-byte marker window runs past the end), so
+    // only x <= min(limit - 1, length - 1) is examined; without a match the text steps on to
+    // `limit` with `searching` still true: no script.
+    const Pos last = std::min(limit - 1, length_ - 1);
+    for (Pos x = start; x <= last; ++x) {
+      const std::uint8_t b = d_[x - 1];
+      const std::uint8_t b2 = d_[x];  // x <= length - 1
+      if (b == 0x01) {
+        if (x + 9 <= length_ && b2 == 0 && d_[x + 1] == 0 && d_[x + 2] == 0 && d_[x + 3] == 0) {
+          // c, the first byte of the script text; a pattern followed by c < 0x0A is ignored. (A c
+          // past the end of the file matches nothing either.)
+          if (d_[x + 8] >= 0x0A) {
+            const Pos scriptLengthPos = x + 5;
+            const std::int32_t s = *image_.int32At(scriptLengthPos);  // inside: x + 9 is
+            // Damaged: a negative script length or a text running past the end of the file.
+            if (s < 0) return Damaged("a definition's script length is negative", p);
+            if (!image_.contains(scriptLengthPos + 4, s))
+              return Damaged("a definition's script runs past the end of the file", p);
+            row.scriptLengthPos = scriptLengthPos;
+            row.scriptLength = s;
+            row.checked = s != 0;
+            return x + 9;  // the first byte of the script text
+          }
+        }
+        continue;
+      }
+      if (b == 0x05 && x + 4 <= length_ && b2 == 0 && d_[x + 1] == 0 && d_[x + 2] == 0 &&
+          d_[x + 3] == 0) {
+        return x + 1;  // an object without script
+      }
+      if (b2 == kAE && (b == 0x21 || b == 0x50 || b == 0x51)) {
+        return x;  // the next definition or the script section: resume at that marker
+      }
+    }
+    return std::max(start, limit);
+  }
+
+  const SceneImage& image_;
+  const std::uint8_t* d_;
+  Pos length_;
+  const CatalogueHooks& hooks_;
+  Catalogue catalogue_;
+  bool firstStandaloneSeen_ = false;
+};
+
+}  // namespace
+
+Result<Catalogue> ScanCatalogue(const SceneImage& image, SectionFlags initialFlags,
+                                const CatalogueHooks& hooks) {
+  return Scanner(image, initialFlags, hooks).Run();
+}
+
+}  // namespace quorvex

@@ -1,0 +1,153 @@
+// ScanObjectParameters' logic (Part 1.4): walk the children of the objects section by their
+// lengths and read the parameters of every object whose name equals a catalogue row's text.
+
+#include "scene/object_params.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "scene/markers.h"
+
+namespace quorvex {
+
+float ObjectParams::rotationA() const { return BitsToFloat(rotation[0]); }
+float ObjectParams::rotationC() const { return BitsToFloat(rotation[2]); }
+
+std::optional<Pos> FindObjectsSection(const SceneImage& image) {
+  // The first 00 40 pair at a position >= 5: search the 0x40 byte (0-based index of the pair's
+  // second byte = the pair's 1-based position) and test the byte before it.
+  const auto bytes = image.bytes();
+  const Pos length = image.length();
+  Pos i = 5;
+  while (i < length) {
+    const void* hit = std::memchr(bytes.data() + i, 0x40, static_cast<std::size_t>(length - i));
+    if (!hit) return std::nullopt;
+    const Pos j = static_cast<const std::uint8_t*>(hit) - bytes.data();
+    if (bytes[static_cast<std::size_t>(j - 1)] == 0x00) return j;
+    i = j + 1;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+Error Damaged(const std::string& what, Pos pos) {
+  return MakeError(ErrorKind::Damaged, "The scene is damaged: " + what + " (object at position " +
+                                           std::to_string(pos) + ").");
+}
+
+}  // namespace
+
+ObjectScanResult ScanObjectParameters(const SceneImage& image,
+                                      const std::vector<ByteString>& rowNames,
+                                      const ObjectScanHooks& hooks) {
+  ObjectScanResult result;
+  // Step 5.
+  const auto h = FindObjectsSection(image);
+  if (!h) return result;
+  result.sectionFound = true;
+
+  // First row with a given text (the text's linear pass from row 0 finds the lowest index).
+  std::unordered_map<std::string_view, int> firstRow;
+  firstRow.reserve(rowNames.size());
+  for (std::size_t r = 0; r < rowNames.size(); ++r) firstRow.try_emplace(rowNames[r], static_cast<int>(r));
+
+  const Pos secLenPos = *h + 2;
+  const auto secLen = image.int32At(secLenPos);
+  // Damaged: the section's length field, the bound of the walk, lies (partly) outside the file.
+  if (!secLen) {
+    result.error = Damaged("the objects section's length lies outside the file", *h);
+    return result;
+  }
+  const Pos sectionEnd = secLenPos + *secLen;  // a length <= 6 simply gives no children
+  int progressCount = 0;
+
+  // Step 6.
+  Pos scanPos = secLenPos + 6;
+  while (scanPos < sectionEnd) {
+    if (hooks.yield) hooks.yield();
+    const Pos m = scanPos - 2;
+    const auto childLength = image.int32At(scanPos);
+    // Damaged: the child's length field lies outside the file (a section length pointing past
+    // the end leads here), or a length <= 0 would keep the walk in place or move it backwards.
+    if (!childLength) {
+      result.error = Damaged("an object's length lies outside the file", m);
+      return result;
+    }
+    if (*childLength <= 0) {
+      result.error = Damaged("an object's length is not positive", m);
+      return result;
+    }
+    const Pos next = m + *childLength + 2;
+    if (!image.markerAt(m + 16, marker::kName)) {  // no name sub-chunk (a window past the end too)
+      scanPos = next;
+      continue;
+    }
+    const auto nameField = image.int32At(m + 18);
+    // Damaged: the name length lies outside the file, is negative, or the name runs past the end.
+    if (!nameField) {
+      result.error = Damaged("an object's name length lies outside the file", m);
+      return result;
+    }
+    const Pos n = static_cast<Pos>(*nameField) - 7;
+    if (n < 0) {
+      result.error = Damaged("an object's name length is negative", m);
+      return result;
+    }
+    const auto name = image.view(m + 22, n);
+    if (static_cast<Pos>(name.size()) != n) {
+      result.error = Damaged("an object's name runs past the end of the file", m);
+      return result;
+    }
+    const auto found =
+        firstRow.find(std::string_view(reinterpret_cast<const char*>(name.data()), name.size()));
+    if (found == firstRow.end()) {
+      scanPos = next;
+      continue;
+    }
+
+    const Pos p = m + 29 + n;
+    // Damaged: the translation, rotation or size values lie (partly) outside the file.
+    if (!image.contains(p, 52)) {
+      result.error = Damaged("an object's translation, rotation or size lies outside the file", m);
+      return result;
+    }
+    ObjectParams params;
+    params.row = found->second;
+    params.name = rowNames[static_cast<std::size_t>(found->second)];
+    params.translationPos = p;
+    for (int i = 0; i < 3; ++i) params.translation[i] = *image.floatAt(p + 4 * i);
+    for (int i = 0; i < 4; ++i) params.rotation[i] = *image.uint32At(p + 18 + 4 * i);
+    for (int i = 0; i < 3; ++i) params.size[i] = *image.floatAt(p + 40 + 4 * i);
+
+    // rest: the L - 79 - N bytes at P + 52, clamped at the end of the file (the part that exists
+    // is read); a negative count gives an empty rest.
+    const Pos restStart = p + 52;
+    const Pos restCount =
+        std::clamp<Pos>(static_cast<Pos>(*childLength) - 79 - n, 0, image.length() - (restStart - 1));
+    const auto rest = image.view(restStart, restCount);
+    const std::string_view restText(reinterpret_cast<const char*>(rest.data()), rest.size());
+    const auto model = restText.find("\x12\x20");
+    if (restText.find(".i3d") != std::string_view::npos && model != std::string_view::npos) {
+      const Pos k = static_cast<Pos>(model) + 1;  // 1-based index in rest
+      const auto modelField = image.int32At(p + 53 + k);
+      // A model name length field outside the file, a negative name length or a name running past
+      // the end: the model is not taken (the row keeps its previous one).
+      if (modelField) {
+        const auto modelName = image.bytesAt(p + 57 + k, static_cast<Pos>(*modelField) - 7);
+        if (modelName) params.model = *modelName;
+      }
+    }
+    // StepObjectProgress.
+    if (hooks.progress) hooks.progress(progressCount);
+    ++progressCount;
+    result.matches.push_back(std::move(params));
+    scanPos = next;
+  }
+  return result;
+}
+
+}  // namespace quorvex

@@ -1,0 +1,38 @@
+#pragma once
+// Script search (Part 3.1) over the overview text: the text is bytes, one byte per character in
+// Windows-1252, so indices are byte indices; letter case is ignored (quorvex::FoldCase) and any
+// substring matches, not only whole words.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace quorvex {
+
+// 0-based index of the first occurrence of `needle` in `text` that starts at or after `from`,
+// ignoring letter case; -1 when there is none.
+// An empty search text finds nothing (-1): there is nothing to select, and treating it as a miss
+// ends the "search again?" cycle at once instead of selecting an empty range at the same place
+// forever. A `from` below 0 counts as 0; one past the end finds nothing.
+std::int64_t FindIgnoringCase(std::string_view text, std::string_view needle, std::int64_t from);
+
+// SearchPos and the search step of Command4_Click.
+class SearchCursor {
+ public:
+  // The index at which the next search starts; -1 after a search that found nothing; 0 at start.
+  std::int64_t position() const { return position_; }
+
+  // Text3_change, and the answer Yes to "Start search again?": search from the top.
+  void Reset() { position_ = 0; }
+
+  // One search step: from SearchPos (-1 counts as 0) to the end. On a hit at k it returns k and
+  // SearchPos becomes k + needle length, so the next search starts after the whole hit (overlapping
+  // occurrences are skipped: "aa" in "aaaa" hits 0 and 2). On a miss it returns nothing and
+  // SearchPos becomes -1.
+  std::optional<std::int64_t> Next(std::string_view text, std::string_view needle);
+
+ private:
+  std::int64_t position_ = 0;
+};
+
+}  // namespace quorvex
