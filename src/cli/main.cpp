@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
   CLI::App app{"quorvex-cli: list, read and edit the scripts and objects of a scene2.bin"};
   app.set_version_flag("--version", std::string("quorvex-cli ") + QUORVEX_VERSION);
   app.require_subcommand(1);
+  // The same options on every platform: on Windows a path such as "/missions/scene2.bin" is a
+  // scene, not a "/missions" option.
+  app.allow_windows_style_options(false);
 
   std::string scene;
   long long row = 0;
