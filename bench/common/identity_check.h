@@ -13,8 +13,8 @@
 
 namespace quorvex::bench {
 
-// Seconds the literal scans took through one system call per window, and how many windows the
-// catalogue scan and the model listing read.
+// Seconds of CPU time (user and system) the literal scans took through one system call per window,
+// and how many windows the catalogue scan and the model listing read.
 struct LiteralFileTimings {
   double catalogue = 0, objects = 0, listing = 0, overview = 0;
   std::uint64_t catalogueReads = 0, listingReads = 0;

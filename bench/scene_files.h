@@ -1,0 +1,23 @@
+#pragma once
+// The benchmark scenes and their file names in the scenes folder.
+
+#include <string>
+#include <vector>
+
+#include "common/scene_generator.h"
+
+namespace quorvex::bench {
+
+struct BenchScene {
+  std::string label;     // "1 MiB"
+  std::string fileName;  // "scene_1MiB.bin"
+  GeneratorSpec spec;
+};
+
+inline std::vector<BenchScene> BenchScenes() {
+  return {{"1 MiB", "scene_1MiB.bin", SmallSceneSpec()},
+          {"16 MiB", "scene_16MiB.bin", MediumSceneSpec()},
+          {"64 MiB", "scene_64MiB.bin", LargeSceneSpec()}};
+}
+
+}  // namespace quorvex::bench
