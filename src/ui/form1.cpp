@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -21,7 +20,6 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
-#include <QTreeView>
 
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
@@ -68,10 +66,10 @@ QLineEdit* Form1::Text2(int index) const {
 
 void Form1::connectHandlers() {
   connect(Drive1_, &QComboBox::currentIndexChanged, this, [this] { Drive1_Change(); });
-  connect(Dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            if (current.isValid()) setDir1Path(dirModel_->filePath(current));
-          });
+  connect(Dir1_, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { setDir1Path(item->data(Qt::UserRole).toString()); });
+  connect(Dir1_, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* item) { setDir1Path(item->data(Qt::UserRole).toString()); });
   connect(File1_, &QListWidget::itemDoubleClicked, this, [this] { File1_DblClick(); });
   connect(file1Watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { fillFile1(); });
 

@@ -19,7 +19,6 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
-class QFileSystemModel;
 class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
@@ -31,7 +30,6 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class QTimer;
-class QTreeView;
 
 namespace quorvex::ui {
 
@@ -135,6 +133,8 @@ class Form1 : public QWidget {
   bool takeScenePath();
   QString joinFile1(const QString& name) const;
   void fillFile1();
+  // Lists Dir1's folder: the folders on the way to it, then its subfolders.
+  void fillDir1();
 
   void setStatus(const QString& text, const QColor& colour);
   // The "Select File" message and its side effects.
@@ -175,8 +175,7 @@ class Form1 : public QWidget {
 
   // Left column.
   QComboBox* Drive1_ = nullptr;
-  QTreeView* Dir1_ = nullptr;
-  QFileSystemModel* dirModel_ = nullptr;
+  QListWidget* Dir1_ = nullptr;
   QListWidget* File1_ = nullptr;
   QFileSystemWatcher* file1Watcher_ = nullptr;
   QLabel* Label3_ = nullptr;

@@ -2,12 +2,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QFileSystemWatcher>
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalBlocker>
-#include <QTreeView>
+#include <QStyle>
 
 #include "ui/form1.h"
 
@@ -41,14 +40,42 @@ void Form1::setDir1Path(const QString& path) {
   const QString folder = CleanFolder(path);
   if (folder == dir1Path_) return;  // the same folder raises no change
   dir1Path_ = folder;
-  const QModelIndex index = dirModel_->index(folder);
-  if (index.isValid()) {
-    const QSignalBlocker quiet(Dir1_->selectionModel());
-    Dir1_->setCurrentIndex(index);
-    Dir1_->expand(index);
-    Dir1_->scrollTo(index);
-  }
+  fillDir1();
   Dir1_Change();
+}
+
+void Form1::fillDir1() {
+  // As a folder list shows a path: each folder on the way from the drive, one step further in,
+  // the current one open and marked, then its subfolders.
+  const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  QStringList way;
+  for (QDir up(dir1Path_);;) {
+    way.prepend(up.absolutePath());
+    if (up.isRoot() || !up.cdUp()) break;
+  }
+  const QSignalBlocker quiet(Dir1_);
+  Dir1_->clear();
+  QListWidgetItem* current = nullptr;
+  int depth = 0;
+  for (const QString& folder : way) {
+    const QString name = depth == 0 ? QDir::toNativeSeparators(folder) : QDir(folder).dirName();
+    auto* item = new QListWidgetItem(open, QString(depth * 2, QLatin1Char(' ')) + name, Dir1_);
+    item->setData(Qt::UserRole, folder);
+    current = item;
+    ++depth;
+  }
+  const QFileInfoList subfolders = QDir(dir1Path_).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                                                 QDir::Name | QDir::IgnoreCase);
+  for (const QFileInfo& sub : subfolders) {
+    auto* item =
+        new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + sub.fileName(), Dir1_);
+    item->setData(Qt::UserRole, sub.absoluteFilePath());
+  }
+  if (current != nullptr) {
+    Dir1_->setCurrentItem(current);
+    Dir1_->scrollToItem(current, QAbstractItemView::PositionAtCenter);
+  }
 }
 
 void Form1::Dir1_Change() {

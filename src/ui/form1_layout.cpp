@@ -3,11 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileSystemModel>
 #include <QFileSystemWatcher>
 #include <QFontDatabase>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,7 +14,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
-#include <QTreeView>
 
 #include "ui/buddy_label.h"
 #include "ui/byte_text_edit.h"
@@ -83,16 +80,8 @@ void Form1::createFileBrowser() {
   Drive1_ = Place(new QComboBox(this), "Drive1", twips_, 120, 360, 2175, 315);
   for (const QFileInfo& drive : QDir::drives()) Drive1_->addItem(drive.absoluteFilePath());
 
-  dirModel_ = new QFileSystemModel(this);
-  dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-  dirModel_->setRootPath(QString());
-  Dir1_ = Place(new QTreeView(this), "Dir1", twips_, 120, 840, 2175, 5265);
-  Dir1_->setModel(dirModel_);
-  for (int column = 1; column < dirModel_->columnCount(); ++column) Dir1_->hideColumn(column);
-  Dir1_->setHeaderHidden(true);
-  Dir1_->setIndentation(twips_.px(150));
-  Dir1_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  Dir1_->header()->setStretchLastSection(false);
+  Dir1_ = Place(new QListWidget(this), "Dir1", twips_, 120, 840, 2175, 5265);
+  Dir1_->setSelectionMode(QAbstractItemView::SingleSelection);
 
   File1_ = Place(new QListWidget(this), "File1", twips_, 120, 6240, 2175, 1260);
   File1_->setSelectionMode(QAbstractItemView::SingleSelection);

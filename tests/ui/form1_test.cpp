@@ -1,7 +1,9 @@
 // The window driven through its widgets on scenes made by the test scene builder.
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -526,6 +528,47 @@ class Form1Test : public QObject {
     w<QCheckBox>("Check1")->click();
     w<QPushButton>("Save")->click();
     QCOMPARE(models->count(), 2);
+  }
+
+  void fileBrowserListsOnlySceneFilesAndStaysInStep() {
+    writeScene(TestSpec());
+    QFile notes(dir_->filePath(QStringLiteral("notes.txt")));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
+    makeForm();
+    form_->show();
+    form_->setDir1Path(dir_->path());
+    QCOMPARE(form_->File1Path(), QDir(dir_->path()).absolutePath());
+
+    QListWidget* files = w<QListWidget>("File1");
+    QCOMPARE(files->count(), 1);
+    QCOMPARE(files->item(0)->text(), QStringLiteral("scene2.bin"));
+    QVERIFY(form_->File1FileName().isEmpty());  // nothing selected yet
+
+    // A click selects without touching the "Choice:" label; a double click echoes the name.
+    QLabel* choice = w<QLabel>("Label3");
+    const QPoint at = files->visualItemRect(files->item(0)).center();
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(form_->File1FileName(), QStringLiteral("scene2.bin"));
+    QVERIFY(choice->text().isEmpty());
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(choice->text(), QStringLiteral("scene2.bin"));
+
+    // Another folder: the file list follows and the label is emptied.
+    QListWidget* folders = w<QListWidget>("Dir1");
+    QListWidgetItem* sub = nullptr;
+    for (int i = 0; i < folders->count(); ++i) {
+      if (folders->item(i)->text().trimmed() == QLatin1String("sub")) sub = folders->item(i);
+    }
+    QVERIFY(sub != nullptr);
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {},
+                      folders->visualItemRect(sub).center());
+    QCOMPARE(form_->Dir1Path(), QDir(dir_->filePath(QStringLiteral("sub"))).absolutePath());
+    QCOMPARE(form_->File1Path(), form_->Dir1Path());
+    QCOMPARE(files->count(), 0);
+    QVERIFY(form_->File1FileName().isEmpty());
+    QVERIFY(choice->text().isEmpty());
   }
 
   void aFileHeldByAnotherProgramIsReported() {
