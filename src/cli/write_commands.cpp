@@ -13,11 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "cli/commands.h"
 #include "objects/categories.h"
 #include "objects/insert_object.h"
@@ -36,12 +31,12 @@ namespace {
 constexpr const char* kSaved = " **** Saved ****";
 
 int Failed(const std::string& message) {
-  std::cerr << message << "\n";
+  std::cerr << "quorvex-cli: " << message << "\n";
   return kExitFailed;
 }
 
 int Usage(const std::string& message) {
-  std::cerr << message << "\n";
+  std::cerr << "quorvex-cli: " << message << "\n";
   return kExitUsage;
 }
 
@@ -93,15 +88,20 @@ Result<ByteString> ReadInput(const std::optional<std::string>& file) {
     if (in.bad()) return MakeError(ErrorKind::NotReadable, "Cannot read \"" + *file + "\"");
     return text;
   }
-#ifdef _WIN32
-  _setmode(_fileno(stdin), _O_BINARY);
-#endif
   ByteString text;
   char buffer[65536];
   std::size_t n = 0;
   while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) text.append(buffer, n);
   if (std::ferror(stdin)) return MakeError(ErrorKind::NotReadable, "Cannot read standard input");
   return text;
+}
+
+Error NoSuchRow(long long row, const quorvex::Catalogue& catalogue) {
+  const auto count = catalogue.rows.size();
+  std::string message = "no such row " + std::to_string(row) + " (the catalogue has " +
+                        std::to_string(count) + " rows";
+  if (count > 0) message += ", 0 to " + std::to_string(count - 1);
+  return MakeError(ErrorKind::NoSuchRow, message + "). Nothing was written.");
 }
 
 int RowIndex(long long row) {
@@ -121,8 +121,8 @@ int SaveScript(const std::string& scene, long long row, const std::optional<std:
         const SceneImage image(current);
         auto catalogue = ScanCatalogue(image);
         if (!catalogue) return catalogue.error();
-        if (index < 0) {
-          return MakeError(ErrorKind::NoSuchRow, "There is no row " + std::to_string(row) + ".");
+        if (index < 0 || static_cast<std::size_t>(index) >= catalogue->rows.size()) {
+          return NoSuchRow(row, *catalogue);
         }
         auto target = ScriptSaveTargetFor(*catalogue, index);
         if (!target) return target.error();
@@ -229,7 +229,7 @@ int Modify(const std::string& scene, long long row, const ModifyArgs& args) {
         auto catalogue = ScanCatalogue(image);
         if (!catalogue) return catalogue.error();
         if (index < 0 || static_cast<std::size_t>(index) >= catalogue->rows.size()) {
-          return MakeError(ErrorKind::NoSuchRow, "There is no row " + std::to_string(row) + ".");
+          return NoSuchRow(row, *catalogue);
         }
         const auto scan = ScanObjectParameters(image, RowNames(*catalogue));
         // A row keeps the values of the last object matched to it.
