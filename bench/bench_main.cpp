@@ -191,9 +191,11 @@ void ScanFigures(const std::vector<LoadedScene>& scenes, const std::vector<Liter
                       window ? std::optional<bool>(t < 0.020) : std::nullopt});
       const double literalTime = objects ? lit.t.objects : lit.t.overview;
       if (literalTime > 0) {
-        sink.add(
-            Info(what + " vs literal file reads" + (objects ? "" : litNote), at,
-                 Ratio(literalTime / t) + " faster (literal " + Milliseconds(literalTime) + ")"));
+        sink.add(Info(
+            what + " vs literal file reads" +
+                (objects ? (lit.extrapolated ? " (taken from the largest scene run)" : "")
+                         : litNote),
+            at, Ratio(literalTime / t) + " faster (literal " + Milliseconds(literalTime) + ")"));
       }
     }
     sink.add(Info("reading the scene file whole (page cache)", at,
