@@ -169,6 +169,7 @@ class Form1 : public QWidget {
   bool revertingCheck_ = false;
   bool writingList2_ = false;     // the scan is writing rows and their check marks
   Pos catalogueSceneLength_ = 0;  // the file length the last catalogue scan saw
+  std::string scannedPath_;       // the scene the rows of List2 were read from
 
   QString dir1Path_;
   QString file1Path_;

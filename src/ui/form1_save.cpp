@@ -49,6 +49,16 @@ void Form1::Save_Click() {
     reportSelectFile();
     return;
   }
+  if (state_.ScenePath != scannedPath_) {
+    // The positions of the row were found in the scene that was loaded; writing them into
+    // another file would corrupt it.
+    messages_->inform(QString::fromLatin1(kAppTitle),
+                      QStringLiteral("The file selected in the file list is not the scene that "
+                                     "was loaded. Select %1 again, or press \"Start\" to load "
+                                     "the selected one. Nothing was saved.")
+                          .arg(QString::fromStdString(state_.SceneFileName)));
+    return;
+  }
   Result<WriteMode> saved = SaveScript(PathFromUtf8(state_.ScenePath), target, text.bytes);
   if (!saved) {
     // Nothing was written; the text stays in the box, still "--- Not Saved! ---".

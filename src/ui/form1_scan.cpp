@@ -81,6 +81,7 @@ void Form1::ScanScene() {
     closeIfPending();
   };
 
+  scannedPath_.clear();
   Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
   if (!loaded) {
     fail(loaded.error());
@@ -112,6 +113,7 @@ void Form1::ScanScene() {
     catalogue = std::move(*scanned);
   }
   catalogueSceneLength_ = catalogue.sceneLength > 0 ? catalogue.sceneLength : image.length();
+  scannedPath_ = state_.ScenePath;
 
   // The catalogue into the window's arrays and the script list, row by row.
   state_.EntryCount = static_cast<int>(catalogue.rows.size());

@@ -15,7 +15,8 @@ namespace quorvex::ui {
 void Form1::List2_Click() {
   if (state_.Busy) return;
   const int r = List2_->currentRow();
-  if (r < 0 || r >= kRowSlots || state_.ScenePath.empty()) return;
+  // The row's positions belong to the scene that was scanned, whatever File1 shows now.
+  if (r < 0 || r >= kRowSlots || scannedPath_.empty()) return;
   const auto slot = static_cast<std::size_t>(r);
 
   clearCategoryOptions();
@@ -48,7 +49,7 @@ void Form1::List2_Click() {
   };
   const bool hasScript = List2_->item(r)->checkState() == Qt::Checked;
   if (hasScript && state_.ScriptLengthPos[slot]) {
-    Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+    Result<Bytes> loaded = LoadScene(PathFromUtf8(scannedPath_));
     if (!loaded) {
       showNoScript();
       reportFailure(loaded.error());

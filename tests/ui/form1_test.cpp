@@ -591,6 +591,23 @@ class Form1Test : public QObject {
     QVERIFY(!form_->state().Busy);
   }
 
+  void saveRefusesWhenAnotherFileIsSelected() {
+    writeScene(TestSpec(), QStringLiteral("other.bin"));
+    QVERIFY(openTestScene());
+    typeAtEnd(QStringLiteral("more"));
+    const Bytes scene = readScene();
+    const Bytes other = readScene(QStringLiteral("other.bin"));
+    QListWidget* files = w<QListWidget>("File1");
+    files->setCurrentItem(files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
+
+    w<QPushButton>("Save")->click();
+    QCOMPARE(log_.shown.size(), 1);
+    QVERIFY(log_.shown[0].prompt.contains(QStringLiteral("scene2.bin")));
+    QVERIFY(readScene() == scene);
+    QVERIFY(readScene(QStringLiteral("other.bin")) == other);
+    QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
+  }
+
   void aSceneChangedOnDiskIsNotOverwritten() {
     QVERIFY(openTestScene());
     typeAtEnd(QStringLiteral("more"));
