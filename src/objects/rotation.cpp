@@ -14,6 +14,18 @@ double Radians(double degrees) {
   return degrees * Pi() / 180.0;
 }
 
+// cos a, rounded the same with every C library. Near a right angle cos a is tiny and some
+// libraries (the x87 instruction behind mingw-w64's cos) lose its digits, which shows in the
+// float: cos 90 degrees must be 6.123234e-17. There it is taken as sin(pi/2 - |a|), with pi/2
+// split in two doubles so that the subtraction is exact.
+double StableCos(double a) {
+  constexpr double kHalfPiHigh = 1.5707963267948966;    // the double nearest to pi/2
+  constexpr double kHalfPiLow = 6.123233995736766e-17;  // pi/2 - kHalfPiHigh
+  const double m = std::fabs(a);
+  if (m < kHalfPiHigh / 2) return std::cos(a);
+  return std::sin((kHalfPiHigh - m) + kHalfPiLow);
+}
+
 // x to the nearest whole number with halves to the even neighbour, independent of the current
 // floating-point rounding mode.
 double RoundHalfEven(double x) {
@@ -36,7 +48,7 @@ DialPoint LineEnd(DialPoint from, double degrees, double length) {
 
 RotationPair RotationForDegrees(int degrees) {
   const double a = Radians(static_cast<double>(degrees));
-  return RotationPair{static_cast<float>(std::sin(a)), static_cast<float>(std::cos(a))};
+  return RotationPair{static_cast<float>(std::sin(a)), static_cast<float>(StableCos(a))};
 }
 
 std::int16_t NearestEven16(double x) {

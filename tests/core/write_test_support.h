@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
 #include <string>
 
 #include "scene/scene_image.h"
@@ -20,10 +20,14 @@ namespace quorvex::testing {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "quorvex-write-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A new folder with a random name (create_directory fails on an existing one).
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      auto candidate = std::filesystem::temp_directory_path() /
+                       ("quorvex-write-" + std::to_string(random()) + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate)) path_ = candidate;
+    }
+    if (path_.empty()) throw std::runtime_error("cannot create a scratch folder");
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -43,11 +47,10 @@ class ScratchFolder {
 // The whole file, read in one piece (the iterator-based reader is slow on large scenes).
 inline Bytes ReadWhole(const std::filesystem::path& path) {
   Bytes bytes(static_cast<std::size_t>(std::filesystem::file_size(path)));
-  FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) throw std::runtime_error("cannot read " + path.string());
-  const auto got = std::fread(bytes.data(), 1, bytes.size(), in);
-  std::fclose(in);
-  bytes.resize(got);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
   return bytes;
 }
 
