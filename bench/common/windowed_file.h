@@ -3,7 +3,8 @@
 // the scans were first written (a positioned read of 2, 5 or 8 bytes, a 32-bit integer or a
 // counted string at each position they visit).
 //
-// FileWindows issues one pread system call per window on the open scene file; MemoryWindows
+// FileWindows issues one positioned-read system call per window on the open scene file (pread on
+// POSIX, ReadFile with an offset on Windows); MemoryWindows
 // copies the window out of bytes in memory. A window that runs past the end (or starts before
 // position 1) is absent.
 
@@ -30,7 +31,8 @@ class FileWindows {
   std::uint64_t reads() const { return reads_; }
 
  private:
-  int fd_ = -1;
+  void* handle_ = nullptr;  // Windows: the file HANDLE
+  int fd_ = -1;             // POSIX: the file descriptor
   Pos length_ = 0;
   mutable std::uint64_t reads_ = 0;
 };

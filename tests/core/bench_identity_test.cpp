@@ -3,8 +3,8 @@
 // per window, and on truncated and corrupted copies of them.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,8 +35,10 @@ std::string Joined(const std::vector<std::string>& lines) {
 }
 
 std::filesystem::path TempScene(const std::string& name, const Bytes& bytes) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("quorvex_bench_identity_" + std::to_string(::getpid()) + "_" + name);
+  const auto path =
+      std::filesystem::temp_directory_path() /
+      ("quorvex_bench_identity_" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" + name);
   testing::WriteFile(path.string(), bytes);
   return path;
 }
