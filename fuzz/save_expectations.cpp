@@ -84,6 +84,12 @@ void CheckSameRowsAfterSave(std::span<const std::uint8_t> before,
   // is the scan's own (quirky) reading of the bytes, not a fault of the save.
   Count("save: length changed");
   if (textMayHoldMarkers) return;
+  // A definition's script is found only when the byte after its length is 0x0A or above: a new
+  // text starting with a lower byte (a tab) is written correctly but no longer listed.
+  if (!saved.standalone) {
+    const auto first = now.byteAt(p + 4);
+    if (!first || *first < 0x0A) return;
+  }
   if (MarkerPairIn(old, p - 4, p + 3 + org) || MarkerPairIn(now, p - 4, p + 3 + newLength)) return;
   for (const Pos f : changedFields) {
     if (MarkerPairIn(old, f - 1, f + 3) || MarkerPairIn(now, f - 1, f + 3)) return;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -235,6 +236,25 @@ TEST_F(Hostile, FilesBeyondThe32BitRangeAreRefusedWithoutReadingThem) {
     }
     EXPECT_EQ(fs::file_size(path), size);
   }
+}
+
+TEST_F(Hostile, TheLargestSceneTheFormatAllowsIsScanned) {
+  // Reading 2 GiB takes a while and as much memory: run by scripts/crash.sh, not by the test suite.
+  if (!std::getenv("QUORVEX_LARGE_FILES")) GTEST_SKIP() << "set QUORVEX_LARGE_FILES=1 to run";
+  const fs::path path = dir_ / "largest.bin";
+  testing::WriteFile(path.string(), demo_);
+  fs::resize_file(path, (std::uintmax_t{1} << 31) - 1);  // sparse: the demo scene, then zeros
+  const auto catalogue = RunCli({"catalogue", path.string()});
+  ASSERT_EQ(catalogue.exitCode, 0) << catalogue.err;
+  EXPECT_NE(catalogue.out.find("\"sceneLength\": 2147483647"), std::string::npos);
+  // Same length: patched in place. Longer: refused, the file would leave the 32-bit range.
+  const auto text = (dir_ / "text.txt").string();
+  const auto script = RunCli({"script", path.string(), "0"});
+  testing::WriteFile(text, testing::ToBytes(ByteString(script.out.size(), 'Z')));
+  EXPECT_EQ(RunCli({"save-script", path.string(), "0", text}).exitCode, 0);
+  testing::WriteFile(text, testing::ToBytes(script.out + "longer"));
+  Refuses({"save-script", path.string(), "0", text}, path);
+  EXPECT_EQ(fs::file_size(path), (std::uintmax_t{1} << 31) - 1);
 }
 
 }  // namespace
