@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -199,24 +200,25 @@ class Soak {
   // Writes that must be refused and leave the file exactly as it was.
   std::string Refused(const Bytes& before) {
     auto catalogue = Scan();
+    std::optional<ScriptSaveTarget> target;
+    for (std::size_t i = 0; i < catalogue.rows.size() && !target; ++i) {
+      if (auto t = ScriptSaveTargetFor(catalogue, static_cast<int>(i))) target = *t;
+    }
     std::string what;
-    const auto kind = rng_() % 3;
+    const auto kind = target ? rng_() % 3 : 2;
     if (kind == 0) {
       // A leftover temporary file: a length-changing save refuses rather than destroy it.
       const Bytes leftover = {'o', 'l', 'd'};
       testing::WriteFile(TempPathFor(path_).string(), leftover);
-      auto target = ScriptSaveTargetFor(catalogue, 0);
-      if (!target) return "refused: row 0 has no script FAILED";
       const auto saved =
           quorvex::SaveScript(path_, *target, SafeText(rng_, target->loadedLength + 3));
       what = "refused: leftover .save";
-      if (saved || saved.error().kind != ErrorKind::TempExists) return what + " NOT REFUSED";
-      if (testing::ReadFile(TempPathFor(path_).string()) != leftover) return what + " CLOBBERED";
+      const bool clobbered = testing::ReadFile(TempPathFor(path_).string()) != leftover;
       fs::remove(TempPathFor(path_));
+      if (saved || saved.error().kind != ErrorKind::TempExists) return what + " NOT REFUSED";
+      if (clobbered) return what + " CLOBBERED";
     } else if (kind == 1) {
       // A save planned on a scan of the file before it changed length.
-      auto target = ScriptSaveTargetFor(catalogue, 0);
-      if (!target) return "refused: row 0 has no script FAILED";
       target->sceneLength += 1 + static_cast<Pos>(rng_() % 50);
       const auto saved = quorvex::SaveScript(path_, *target, SafeText(rng_, 3));
       what = "refused: changed on disk";
