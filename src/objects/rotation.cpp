@@ -1,5 +1,6 @@
 #include "objects/rotation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -75,8 +76,12 @@ int SliderValueFor(double angle) {
 }
 
 double DialAngleForStoredA(float a) {
-  const float scaled = a * 180.0f;
-  return static_cast<double>(scaled) / Pi();
+  // A is the sine of the slider angle, so the angle is its arcsine. (Reading A itself as radians,
+  // A × 180 / π, would show an object turned by 30° at 29° and one turned by 90° at 57°.) A value
+  // outside -1..1 cannot come from the dial; it is shown at the nearest end.
+  if (std::isnan(a)) return 0.0;
+  const double sine = std::clamp(static_cast<double>(a), -1.0, 1.0);
+  return std::asin(sine) * 180.0 / Pi();
 }
 
 }  // namespace quorvex

@@ -47,8 +47,7 @@ DialDrawing DialFor(double w);
 // number shows 0).
 int SliderValueFor(double angle);
 
-// The angle the script view hands to the dial for a stored A: A × 180 rounded to single
-// precision, divided by π in double precision (π = 4·arctan 1).
+// The angle the script view hands to the dial for a stored A = sin v°: v = arcsin A in degrees.
 double DialAngleForStoredA(float a);
 
 }  // namespace quorvex

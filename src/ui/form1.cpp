@@ -250,12 +250,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::setParameterFieldsLocked(bool locked) {
   for (int number = 5; number <= 10; ++number) {
-    QLineEdit* box = Text_[static_cast<std::size_t>(number)];
-    box->setReadOnly(locked);
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, locked ? QApplication::palette().color(QPalette::Button)
-                                            : QApplication::palette().color(QPalette::Base));
-    box->setPalette(palette);
+    setBoxLocked(Text_[static_cast<std::size_t>(number)], locked);
   }
   Slider1_->setEnabled(!locked);
 }

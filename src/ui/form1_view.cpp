@@ -19,26 +19,8 @@ void Form1::List2_Click() {
   if (r < 0 || r >= kRowSlots || scannedPath_.empty()) return;
   const auto slot = static_cast<std::size_t>(r);
 
-  clearCategoryOptions();
-  Text_[4]->setText(FromSceneBytes(state_.EntryObjectName[slot]));
-  Text_[11]->setText(FromSceneBytes(state_.EntryModelName[slot]));
-  Text_[5]->setText(FormatSingle(state_.EntryTranslationX[slot]));
-  Text_[6]->setText(FormatSingle(state_.EntryTranslationY[slot]));
-  Text_[7]->setText(FormatSingle(state_.EntryTranslationZ[slot]));
-  const double pi = 4.0 * std::atan(1.0);
-  const float degreesTimesPi = state_.EntryRotationA[slot] * 180.0f;
-  DrawRotationDial(static_cast<double>(degreesTimesPi) / pi);
-  Text_[8]->setText(FormatSingle(state_.EntrySizeX[slot]));
-  Text_[9]->setText(FormatSingle(state_.EntrySizeY[slot]));
-  Text_[10]->setText(FormatSingle(state_.EntrySizeZ[slot]));
-  for (QLineEdit* box : {Text_[4], Text_[11]}) {
-    box->setReadOnly(true);
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Button));
-    box->setPalette(palette);
-  }
-  // Rows before the first standalone script are object definitions, whose object can be changed.
-  setParameterFieldsLocked(state_.FirstStandaloneScriptRow <= r);
+  // The object parameters the scene holds for the row, locked by its kind of row.
+  showObjectParameters(r);
 
   const auto showNoScript = [this] {
     Text1_->setEnabled(false);

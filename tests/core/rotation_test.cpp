@@ -64,12 +64,17 @@ TEST(Rotation, SliderValueForAnAngle) {
   EXPECT_EQ(SliderValueFor(std::nan("")), 0);
 }
 
-TEST(Rotation, AngleShownForAStoredA) {
+TEST(Rotation, AngleShownForAStoredAIsTheInverseOfTheSlider) {
   EXPECT_EQ(DialAngleForStoredA(0.0f), 0.0);
-  EXPECT_DOUBLE_EQ(DialAngleForStoredA(0.5f), 90.0 / (4.0 * std::atan(1.0)));
-  // A × 180 is rounded to a single before the division.
-  const float a = 0.70710677f;
-  EXPECT_EQ(DialAngleForStoredA(a), static_cast<double>(a * 180.0f) / (4.0 * std::atan(1.0)));
+  // Every slider value comes back as itself once stored as a single and shown again.
+  for (int v = -90; v <= 90; ++v) {
+    EXPECT_EQ(SliderValueFor(DialAngleForStoredA(RotationForDegrees(v).a)), v) << v;
+  }
+  EXPECT_NEAR(DialAngleForStoredA(0.5f), 30.0, 1e-9);
+  // Values no dial can produce are shown at the nearest end, never as not-a-number.
+  EXPECT_NEAR(DialAngleForStoredA(1.5f), 90.0, 1e-9);
+  EXPECT_NEAR(DialAngleForStoredA(-7.0f), -90.0, 1e-9);
+  EXPECT_EQ(DialAngleForStoredA(std::nanf("")), 0.0);
 }
 
 }  // namespace
