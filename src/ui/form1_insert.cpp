@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -327,14 +328,23 @@ void Form1::ObjectInsert() {
     return;
   }
 
-  // The new object's definition is the last definition row once the scene is read again.
-  const int newRow = state_.FirstStandaloneScriptRow;
-  if (newRow >= 0 && newRow < kRowSlots) {
-    state_.EntryModelName[static_cast<std::size_t>(newRow)] = model.bytes;
-    state_.EntryObjectName[static_cast<std::size_t>(newRow)] = name.bytes;
+  // The new definition closes the definition section, so once the scene is read again its row
+  // follows the definition rows listed now. (Counting them, rather than taking
+  // FirstStandaloneScriptRow, also finds it in a scene without standalone scripts, where that
+  // boundary is 0.) Without a category no row is added, and the row on show stays selected.
+  int newRow = std::max(List2_->currentRow(), 0);
+  if (category) {
+    newRow = 0;
+    for (int row = 0; row < state_.EntryCount && row < kRowSlots; ++row) {
+      if (!state_.EntryIsStandaloneScript[static_cast<std::size_t>(row)]) ++newRow;
+    }
+    if (newRow < kRowSlots) {
+      state_.EntryModelName[static_cast<std::size_t>(newRow)] = model.bytes;
+      state_.EntryObjectName[static_cast<std::size_t>(newRow)] = name.bytes;
+    }
   }
   ++state_.FirstStandaloneScriptRow;
-  state_.ReselectRow = state_.FirstStandaloneScriptRow - 1;
+  state_.ReselectRow = newRow;
   state_.ReloadPending = true;
   state_.ScriptSectionSeen = true;
   state_.DefSectionSeen = true;

@@ -122,6 +122,7 @@ class InsertPanelTest : public QObject {
   void insertGrowsTheFileAndSelectsTheNewRow_data();
   void insertGrowsTheFileAndSelectsTheNewRow();
   void insertWithoutCategoryWritesOnlyTheObject();
+  void insertSelectsTheNewRowWithoutStandaloneScripts();
   void insertTakesTheLocalesNotationAndC();
   void insertIsRefusedWithoutTheSelectedScenesList();
   void failedInsertSaysSoAndWritesNothing();
@@ -364,6 +365,28 @@ void InsertPanelTest::insertWithoutCategoryWritesOnlyTheObject() {
   s.pressInsertModify();
   QVERIFY2(s.log.shown.isEmpty(), qPrintable(s.lastMessage().prompt));
   QCOMPARE(static_cast<qsizetype>(s.bytes().size()), before + 133 + 4 + 5);
+}
+
+void InsertPanelTest::insertSelectsTheNewRowWithoutStandaloneScripts() {
+  // Without standalone scripts FirstStandaloneScriptRow is 0; the new definition still becomes
+  // the row after the listed definitions, and that row is selected after the reload.
+  SceneSpec spec = quorvex::testing::DemoSceneSpec();
+  spec.scripts.clear();
+  Session s(spec);
+  s.load();
+  QCOMPARE(s.form->state().FirstStandaloneScriptRow, 0);
+  const int rows = s.list2()->count();
+  QVERIFY(rows > 1);
+  s.setPanel(true);
+  s.option(5)->click();
+  s.fill(QStringLiteral("Vito"), {"1", "2", "3", "1", "1", "1"});
+  s.pressInsertModify();
+  QVERIFY2(s.log.shown.isEmpty(), qPrintable(s.lastMessage().prompt));
+  s.form->Timer1_Timer();
+  QCOMPARE(s.list2()->count(), rows + 1);
+  QCOMPARE(s.list2()->currentRow(), rows);
+  QCOMPARE(s.list2()->currentItem()->text(), QStringLiteral("Vito"));
+  QCOMPARE(s.text(4)->text(), QStringLiteral("Vito"));
 }
 
 void InsertPanelTest::insertTakesTheLocalesNotationAndC() {
