@@ -4,24 +4,31 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "scene/platform.h"
 
 namespace quorvex::platform {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string Quoted(const std::filesystem::path& path) {
+  return "\"" + path.string() + "\"";
+}
 
 Error SystemError(ErrorKind kind, const std::string& what, int err) {
   return MakeError(kind, what + ": " + std::strerror(err));
 }
 
-bool WouldBlock(int err) { return err == EWOULDBLOCK || err == EAGAIN; }
+bool WouldBlock(int err) {
+  return err == EWOULDBLOCK || err == EAGAIN;
+}
 
 class Fd {
  public:
@@ -55,10 +62,32 @@ Status WriteAll(int fd, std::span<const std::uint8_t> bytes, const std::filesyst
   return OkStatus();
 }
 
+class PosixNewFile;
+
 class PosixLockedFile final : public LockedFile {
  public:
   PosixLockedFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
-  ~PosixLockedFile() override { ::close(fd_); }  // closing releases the lock
+  ~PosixLockedFile() override {
+    if (map_ != nullptr) ::munmap(map_, mapLength_);
+    ::close(fd_);  // closing releases the lock
+  }
+
+  // A shared read-only mapping: a planner reads only the pages it looks at, so a same-length
+  // save of a large scene does not read the whole file. (The mapping sees the in-place patches.)
+  Result<std::span<const std::uint8_t>> view() override {
+    if (map_ == nullptr) {
+      auto length = size();
+      if (!length) return length.error();
+      if (*length == 0) return std::span<const std::uint8_t>();
+      void* map = ::mmap(nullptr, static_cast<std::size_t>(*length), PROT_READ, MAP_SHARED, fd_, 0);
+      if (map == MAP_FAILED) return LockedFile::view();  // e.g. a file system without mappings
+      map_ = map;
+      mapLength_ = static_cast<std::size_t>(*length);
+    }
+    return std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(map_), mapLength_);
+  }
+
+  Status copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) override;
 
   Result<std::uint64_t> size() override {
     struct stat st {};
@@ -115,6 +144,8 @@ class PosixLockedFile final : public LockedFile {
  private:
   int fd_;
   std::filesystem::path path_;
+  void* map_ = nullptr;
+  std::size_t mapLength_ = 0;
 };
 
 class PosixNewFile final : public NewFile {
@@ -124,9 +155,10 @@ class PosixNewFile final : public NewFile {
     if (fd_ >= 0) ::close(fd_);
   }
 
-  Status write(std::span<const std::uint8_t> bytes) override {
-    return WriteAll(fd_, bytes, path_);
-  }
+  Status write(std::span<const std::uint8_t> bytes) override { return WriteAll(fd_, bytes, path_); }
+
+  int fd() const { return fd_; }
+  const std::filesystem::path& path() const { return path_; }
 
   Status flushAndClose() override {
     if (::fsync(fd_) != 0) {
@@ -145,11 +177,49 @@ class PosixNewFile final : public NewFile {
   std::filesystem::path path_;
 };
 
+// The unchanged stretches go from file to file inside the kernel where it can; else through a
+// small buffer, never through the whole file in memory.
+Status PosixLockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) {
+  auto* target = dynamic_cast<PosixNewFile*>(&out);
+  if (target == nullptr) return LockedFile::copyTo(out, offset, count);
+  auto in = static_cast<off_t>(offset);
+  std::uint64_t left = count;
+  while (left > 0) {
+    const ssize_t n =
+        ::copy_file_range(fd_, &in, target->fd(), nullptr,
+                          static_cast<std::size_t>(std::min<std::uint64_t>(left, 1 << 30)), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // not supported here, or the file ended early: use the buffer below
+    left -= static_cast<std::uint64_t>(n);
+  }
+  std::vector<std::uint8_t> buffer(
+      static_cast<std::size_t>(std::min<std::uint64_t>(left, 1 << 20)));
+  while (left > 0) {
+    const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+    const ssize_t n = ::pread(fd_, buffer.data(), chunk, in);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path_), errno);
+    if (n == 0) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot read " + Quoted(path_) + ": the file became shorter while read");
+    }
+    if (auto s = WriteAll(target->fd(), std::span(buffer.data(), static_cast<std::size_t>(n)),
+                          target->path());
+        !s) {
+      return s;
+    }
+    in += n;
+    left -= static_cast<std::uint64_t>(n);
+  }
+  return OkStatus();
+}
+
 }  // namespace
 
 Status ProbeNotHeld(const std::filesystem::path& path) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
+  if (fd.get() < 0)
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
   struct stat st {};
   if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
     return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
@@ -208,6 +278,8 @@ Status ReplaceFile(const std::filesystem::path& source, const std::filesystem::p
   return OkStatus();
 }
 
-void RemoveQuietly(const std::filesystem::path& path) { ::unlink(path.c_str()); }
+void RemoveQuietly(const std::filesystem::path& path) {
+  ::unlink(path.c_str());
+}
 
 }  // namespace quorvex::platform

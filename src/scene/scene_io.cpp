@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <limits>
+#include <vector>
 
 #include "scene/platform.h"
 
@@ -13,7 +14,9 @@ std::optional<std::uint64_t> g_failAfterBytes;
 // Scene files address their bytes with signed 32-bit lengths and positions.
 constexpr std::uint64_t kMaxSceneLength = std::numeric_limits<std::int32_t>::max();
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string Quoted(const std::filesystem::path& path) {
+  return "\"" + path.string() + "\"";
+}
 
 Error TooLarge(const std::filesystem::path& path) {
   return MakeError(ErrorKind::Refused, Quoted(path) +
@@ -36,10 +39,16 @@ class WriteBudget {
   std::uint64_t written_ = 0;
 };
 
-// Writes the new content, edit by edit, into a fresh temporary file.
-Status StreamNewContent(platform::NewFile& out, std::span<const std::uint8_t> current,
+// Writes the new content, edit by edit, into a fresh temporary file. The unchanged stretches are
+// copied from the scene file itself rather than through memory.
+Status StreamNewContent(platform::NewFile& out, platform::LockedFile& scene, std::uint64_t length,
                         const EditPlan& plan) {
   WriteBudget budget;
+  auto copy = [&](std::uint64_t offset, std::uint64_t count) -> Status {
+    if (count == 0) return OkStatus();
+    if (auto s = budget.spend(count); !s) return s;
+    return scene.copyTo(out, offset, count);
+  };
   auto put = [&](std::span<const std::uint8_t> bytes) -> Status {
     if (bytes.empty()) return OkStatus();
     if (auto s = budget.spend(bytes.size()); !s) return s;
@@ -47,18 +56,25 @@ Status StreamNewContent(platform::NewFile& out, std::span<const std::uint8_t> cu
   };
   std::uint64_t cursor = 0;
   for (const auto& e : plan.edits()) {
-    if (auto s = put(current.subspan(cursor, e.offset - cursor)); !s) return s;
+    if (auto s = copy(cursor, e.offset - cursor); !s) return s;
     if (auto s = put(e.insert); !s) return s;
     cursor = e.offset + e.removeCount;
   }
-  if (auto s = put(current.subspan(cursor)); !s) return s;
+  if (auto s = copy(cursor, length - cursor); !s) return s;
   return out.flushAndClose();
 }
 
 // Same-length plan: patch the bytes in place. Should a write fail part-way, the bytes already
-// written are put back as they were.
+// written are put back as they were (kept aside first: the view of the file may be a mapping that
+// shows the patches).
 Status PatchInPlace(platform::LockedFile& file, std::span<const std::uint8_t> current,
                     const EditPlan& plan) {
+  std::vector<Bytes> originals;
+  originals.reserve(plan.edits().size());
+  for (const auto& e : plan.edits()) {
+    const auto old = current.subspan(e.offset, e.removeCount);
+    originals.emplace_back(old.begin(), old.end());
+  }
   WriteBudget budget;
   std::size_t written = 0;
   Status status = OkStatus();
@@ -70,10 +86,7 @@ Status PatchInPlace(platform::LockedFile& file, std::span<const std::uint8_t> cu
   }
   if (status) status = file.flush();
   if (!status) {
-    for (std::size_t i = 0; i < written; ++i) {
-      const auto& e = plan.edits()[i];
-      file.writeAt(e.offset, current.subspan(e.offset, e.removeCount));
-    }
+    for (std::size_t i = 0; i < written; ++i) file.writeAt(plan.edits()[i].offset, originals[i]);
     file.flush();
   }
   return status;
@@ -112,8 +125,8 @@ Result<Bytes> LoadScene(const std::filesystem::path& path) {
   if (length > kMaxSceneLength) return TooLarge(path);
   in.seekg(0, std::ios::beg);
   Bytes bytes(static_cast<std::size_t>(length));
-  if (length > 0 && !in.read(reinterpret_cast<char*>(bytes.data()),
-                             static_cast<std::streamsize>(length))) {
+  if (length > 0 &&
+      !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length))) {
     return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(path));
   }
   return bytes;
@@ -129,7 +142,7 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
   auto size = file.size();
   if (!size) return size.error();
   if (*size > kMaxSceneLength) return TooLarge(path);
-  auto current = file.readAll();
+  auto current = file.view();
   if (!current) return current.error();
   if (current->size() > kMaxSceneLength) return TooLarge(path);
 
@@ -154,7 +167,7 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
   const auto temp = TempPathFor(path);
   auto created = platform::CreateExclusive(temp);
   if (!created) return created.error();
-  if (auto s = StreamNewContent(**created, *current, *plan); !s) {
+  if (auto s = StreamNewContent(**created, file, current->size(), *plan); !s) {
     created->reset();
     platform::RemoveQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
