@@ -33,7 +33,9 @@ int Fail(const std::string& message) {
   return kExitFailed;
 }
 
-int Fail(const Error& error) { return Fail(error.message); }
+int Fail(const Error& error) {
+  return Fail(error.message);
+}
 
 // Raw bytes on stdout, unchanged (binary mode on Windows).
 int WriteRaw(std::string_view bytes) {
@@ -44,7 +46,9 @@ int WriteRaw(std::string_view bytes) {
   return kExitOk;
 }
 
-int WriteText(const std::string& text) { return WriteRaw(text); }
+int WriteText(const std::string& text) {
+  return WriteRaw(text);
+}
 
 // A loaded scene and its catalogue.
 struct Scanned {
@@ -64,7 +68,9 @@ Result<Scanned> LoadAndScan(const std::string& scene) {
   return scanned;
 }
 
-std::string Json(const ordered_json& value) { return value.dump(); }
+std::string Json(const ordered_json& value) {
+  return value.dump();
+}
 
 ordered_json OptionalPos(const std::optional<Pos>& pos) {
   return pos ? ordered_json(*pos) : ordered_json(nullptr);
@@ -101,11 +107,13 @@ int Catalogue(const std::string& scene) {
   out += "  \"sceneLength\": " + std::to_string(cat.sceneLength) + ",\n";
   out += "  \"entryCount\": " + std::to_string(cat.rows.size()) + ",\n";
   out += "  \"firstStandaloneScriptRow\": " + std::to_string(cat.firstStandaloneScriptRow) + ",\n";
-  out += "  \"scriptSectionLengthPos\": " +
-         Json(cat.scriptSection ? ordered_json(cat.scriptSection->lengthPos) : ordered_json(nullptr)) +
-         ",\n";
+  out +=
+      "  \"scriptSectionLengthPos\": " +
+      Json(cat.scriptSection ? ordered_json(cat.scriptSection->lengthPos) : ordered_json(nullptr)) +
+      ",\n";
   out += "  \"defSectionLengthPos\": " +
-         Json(cat.defSection ? ordered_json(cat.defSection->lengthPos) : ordered_json(nullptr)) + ",\n";
+         Json(cat.defSection ? ordered_json(cat.defSection->lengthPos) : ordered_json(nullptr)) +
+         ",\n";
   out += "  \"rows\": [";
   for (std::size_t i = 0; i < cat.rows.size(); ++i) {
     const auto& row = cat.rows[i];
@@ -116,7 +124,8 @@ int Catalogue(const std::string& scene) {
     j["checked"] = row.checked;
     j["entryLengthPos"] = row.entryLengthPos;
     j["scriptLengthPos"] = OptionalPos(row.scriptLengthPos);
-    j["scriptChunkLengthPos"] = row.standalone ? ordered_json(nullptr) : OptionalPos(row.scriptChunkLengthPos);
+    j["scriptChunkLengthPos"] =
+        row.standalone ? ordered_json(nullptr) : OptionalPos(row.scriptChunkLengthPos);
     j["scriptLength"] = row.scriptLengthPos && row.scriptLength ? ordered_json(*row.scriptLength)
                                                                 : ordered_json(nullptr);
     out += (i ? ",\n    " : "\n    ") + Json(j);
@@ -167,9 +176,11 @@ int Objects(const std::string& scene) {
     line += ",\"translationPos\":" + std::to_string(p.translationPos);
     line += ",\"translation\":" + FloatArray(p.translation, 3);
     line += ",\"size\":" + FloatArray(p.size, 3);
-    line += ",\"rotationBits\":[" + std::to_string(p.rotation[0]) + "," + std::to_string(p.rotation[1]) +
-            "," + std::to_string(p.rotation[2]) + "," + std::to_string(p.rotation[3]) + "]";
-    line += ",\"model\":" + (p.model ? Json(ordered_json(BytesToUtf8(*p.model))) : std::string("null"));
+    line += ",\"rotationBits\":[" + std::to_string(p.rotation[0]) + "," +
+            std::to_string(p.rotation[1]) + "," + std::to_string(p.rotation[2]) + "," +
+            std::to_string(p.rotation[3]) + "]";
+    line +=
+        ",\"model\":" + (p.model ? Json(ordered_json(BytesToUtf8(*p.model))) : std::string("null"));
     line += "}";
     out += (first ? "\n    " : ",\n    ") + line;
     first = false;
@@ -181,9 +192,20 @@ int Objects(const std::string& scene) {
 int Overview(const std::string& scene) {
   auto scanned = LoadAndScan(scene);
   if (!scanned.ok()) return Fail(scanned.error());
-  const auto text = BuildScriptOverview(scanned->image(), scanned->catalogue);
-  if (!text.ok()) return Fail(text.error());
-  return WriteRaw(*text);
+  // Written in pieces: the whole text is about as large as the scene.
+  std::string out;
+  bool failed = false;
+  const auto written =
+      WriteScriptOverview(scanned->image(), scanned->catalogue, [&](std::string_view piece) {
+        out.append(piece);
+        if (out.size() >= (1u << 20) && !failed) {
+          failed = WriteRaw(out) != kExitOk;
+          out.clear();
+        }
+      });
+  if (!written.ok()) return Fail(written.error());
+  if (failed) return kExitFailed;
+  return WriteRaw(out);
 }
 
 int Models(const std::string& scene) {

@@ -3,30 +3,54 @@
 #include <string>
 
 namespace quorvex {
+namespace {
+
+// The script length is read again at its recorded position. Damaged when it lies outside the file,
+// is negative, or its text runs past the end of the file.
+Result<std::int32_t> ScriptLengthAt(const SceneImage& image, Pos at) {
+  const auto length = image.int32At(at);
+  if (!length || *length < 0 || !image.contains(at + 4, *length)) {
+    return MakeError(ErrorKind::Damaged,
+                     "The scene is damaged: the script whose length is at position " +
+                         std::to_string(at) + " runs past the end of the file.");
+  }
+  return *length;
+}
+
+bool Shown(const CatalogueRow& row) {
+  return row.checked && row.scriptLengthPos.has_value();
+}
+
+}  // namespace
+
+Status WriteScriptOverview(const SceneImage& image, const Catalogue& catalogue,
+                           const std::function<void(std::string_view)>& sink) {
+  // Every script is checked before the first piece goes out, so a damaged scene gives no text.
+  for (const auto& row : catalogue.rows) {
+    if (!Shown(row)) continue;
+    if (auto length = ScriptLengthAt(image, *row.scriptLengthPos); !length) return length.error();
+  }
+  for (const auto& row : catalogue.rows) {
+    if (!Shown(row)) continue;
+    const Pos at = *row.scriptLengthPos;
+    const auto text = image.view(at + 4, *ScriptLengthAt(image, at));
+    sink("\r\n\r\n");
+    sink(kOverviewStars);
+    sink(kOverviewNameOpen);
+    sink(row.name);
+    sink(kOverviewNameClose);
+    sink(kOverviewStars);
+    sink("\r\n");
+    sink(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  }
+  return OkStatus();
+}
 
 Result<ByteString> BuildScriptOverview(const SceneImage& image, const Catalogue& catalogue) {
   ByteString out;
-  for (const auto& row : catalogue.rows) {
-    if (!row.checked || !row.scriptLengthPos) continue;
-    const Pos at = *row.scriptLengthPos;
-    const auto length = image.int32At(at);
-    // Damaged: the script length (read again here) lies outside the file, is negative, or the text
-    // runs past the end of the file.
-    if (!length || *length < 0 || !image.contains(at + 4, *length)) {
-      return MakeError(ErrorKind::Damaged,
-                       "The scene is damaged: the script whose length is at position " +
-                           std::to_string(at) + " runs past the end of the file.");
-    }
-    out += "\r\n\r\n";
-    out += kOverviewStars;
-    out += kOverviewNameOpen;
-    out += row.name;
-    out += kOverviewNameClose;
-    out += kOverviewStars;
-    out += "\r\n";
-    const auto text = image.view(at + 4, *length);
-    out.append(reinterpret_cast<const char*>(text.data()), text.size());
-  }
+  auto written =
+      WriteScriptOverview(image, catalogue, [&out](std::string_view piece) { out.append(piece); });
+  if (!written) return written.error();
   return out;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
-// The script overview (Part 1.3, BuildScriptOverview): every script of the scene under a header
-// line, for the overview text box and its search (Part 3.1).
+// The script overview: every script of the scene under a header line, for the overview text box
+// and its search.
+
+#include <functional>
+#include <string_view>
 
 #include "scene/catalogue.h"
 #include "scene/result.h"
@@ -19,5 +22,10 @@ inline constexpr const char* kOverviewNameClose = "  -- ";
 // empty text. Damaged when a script length read there is negative or its text runs past the end
 // of the file (the image is not the one the catalogue was built from).
 Result<ByteString> BuildScriptOverview(const SceneImage& image, const Catalogue& catalogue);
+
+// The same text handed to `sink` piece by piece (no copy of the whole text is held). Every script
+// is checked first: on a damaged scene `sink` is never called.
+Status WriteScriptOverview(const SceneImage& image, const Catalogue& catalogue,
+                           const std::function<void(std::string_view)>& sink);
 
 }  // namespace quorvex
