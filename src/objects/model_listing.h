@@ -1,8 +1,8 @@
 #pragma once
-// The model listing of the model browser (Part 5.3, ListSceneModels): every ".i3d" in the scene's
+// The model listing of the model browser (ListSceneModels): every ".i3d" in the scene's
 // bytes, with the name that ends in it, in file order, duplicates kept.
 //
-// The text reads the file one byte at a time; here the bytes are in memory and ".i3d" is found
+// The listing is defined as reading the file one byte at a time; here the bytes are in memory and ".i3d" is found
 // with a fast substring search. The names found, and the progress values reported, are exactly
 // those of stepping one byte at a time.
 
@@ -24,7 +24,7 @@ struct ModelName {
 struct ModelListingHooks {
   // The values of ProgressBar2: 1 at the start, then k + 1 whenever the position p passes k * step
   // (step = file length / 100), exactly as per-byte stepping produces them; up to 100 for files
-  // of 100 bytes or more (tiny files give larger values, as the text's arithmetic would).
+  // of 100 bytes or more (tiny files give larger values, as the per-byte arithmetic does).
   std::function<void(int value)> progress;
   // Called regularly (about every 256 KiB of the file) so that the window can service its events.
   std::function<void()> yield;

@@ -1,6 +1,6 @@
-// ScanScene's logic (Part 1.2, steps 5-10, and the script search inside a definition).
+// ScanScene's logic: the catalogue scan and the script search inside a definition.
 //
-// The text steps through the file one position at a time. Here the bytes are in memory and the
+// The scan is defined as stepping through the file one position at a time. Here the bytes are in memory and the
 // positions where nothing can happen are skipped: every marker the main loop tests (50 AE, 51 AE,
 // 20 AE, 21 AE) has 0xAE as its second byte, so memchr finds the next candidate, and the progress
 // check that the main loop makes at every position it visits is simulated in closed form for the
@@ -23,7 +23,7 @@ namespace {
 constexpr std::uint8_t kAE = 0xAE;
 
 // limit80 := 0.8 x SceneLength rounded to the nearest integer, 0.8 as a single-precision value,
-// ties to even (the rounding of the original's integer conversion).
+// ties to even (the rounding of an integer conversion of the game's tools).
 Pos Limit80(Pos length) {
   const double x = static_cast<double>(0.8f) * static_cast<double>(length);
   double whole = std::floor(x);
@@ -209,7 +209,7 @@ class Scanner {
   }
 
   Result<Pos> Standalone(Pos pos) {
-    // More than 5001 rows: the text's row arrays overflow at the first write for row 5001.
+    // More than 5001 rows: the row arrays (5001 slots) overflow at the first write for row 5001.
     if (catalogue_.rows.size() >= static_cast<std::size_t>(kMaxRows)) return TooMany();
     CatalogueRow row;
     row.standalone = true;
@@ -242,7 +242,7 @@ class Scanner {
   }
 
   Result<Pos> DefinitionRow(Pos p) {
-    // The text writes the row's arrays before it tests the kind: row 5001 fails even for kind 6/18.
+    // The row's slots are written before the kind is tested: row 5001 fails even for kind 6/18.
     if (catalogue_.rows.size() >= static_cast<std::size_t>(kMaxRows)) return TooMany();
     const auto entryLength = image_.int32At(p + 2);
     const auto nameField = image_.int32At(p + 8);
@@ -282,7 +282,7 @@ class Scanner {
   // Returns the position where the main loop resumes.
   Result<Pos> ScriptSearch(CatalogueRow& row, Pos start, Pos limit, Pos p) {
     // Nothing can match at a position x >= length (the 2-byte marker window runs past the end), so
-    // only x <= min(limit - 1, length - 1) is examined; without a match the text steps on to
+    // only x <= min(limit - 1, length - 1) is examined; without a match the stepping goes on to
     // `limit` with `searching` still true: no script.
     const Pos last = std::min(limit - 1, length_ - 1);
     for (Pos x = start; x <= last; ++x) {

@@ -1,4 +1,4 @@
-// ScanObjectParameters' logic (Part 1.4): walk the children of the objects section by their
+// ScanObjectParameters' logic: walk the children of the objects section by their
 // lengths and read the parameters of every object whose name equals a catalogue row's text.
 
 #include "scene/object_params.h"
@@ -50,7 +50,7 @@ ObjectScanResult ScanObjectParameters(const SceneImage& image,
   if (!h) return result;
   result.sectionFound = true;
 
-  // First row with a given text (the text's linear pass from row 0 finds the lowest index).
+  // First row with a given text (a linear pass from row 0 finds the lowest index).
   std::unordered_map<std::string_view, int> firstRow;
   firstRow.reserve(rowNames.size());
   for (std::size_t r = 0; r < rowNames.size(); ++r) firstRow.try_emplace(rowNames[r], static_cast<int>(r));

@@ -1,5 +1,5 @@
 #pragma once
-// Script search (Part 3.1) over the overview text: the text is bytes, one byte per character in
+// Script search over the overview text: the text is bytes, one byte per character in
 // Windows-1252, so indices are byte indices; letter case is ignored (quorvex::FoldCase) and any
 // substring matches, not only whole words.
 

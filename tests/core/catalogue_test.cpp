@@ -1,4 +1,4 @@
-// The catalogue scan (Part 1.2): quirks, progress, damaged files, and the fast scan against the
+// The catalogue scan: quirks, progress, damaged files, and the fast scan against the
 // literal reference on random scenes.
 
 #include "scene/catalogue.h"
@@ -333,7 +333,7 @@ TEST(Catalogue, MainLoopResumesInsideDefinitionScripts) {
   Bytes tail = BuildScene(s);
   Catalogue t = ScanBoth(tail);
   ASSERT_TRUE(t.scriptSection.has_value());
-  // The header at the text's end is accepted (the next chunk's 51 AE is in its window), and its
+  // The header at the script text's end is accepted (the next chunk's 51 AE is in its window), and its
   // step of 4 lands inside the next chunk's length field: the second script is not listed.
   EXPECT_EQ(t.scriptSection->lengthPos, Find(tail, ByteString("\x50\xAE", 2), Find(tail, "abcd")) + 2);
   EXPECT_EQ(Names(t), std::vector<ByteString>{"one"});
@@ -395,8 +395,8 @@ TEST(Catalogue, TooManyRows) {
   EXPECT_EQ(ScanBoth(BuildScene(spec)).rows.size(), static_cast<std::size_t>(kMaxRows));
   spec.scripts.push_back({"one too many", "end\r\n", 0});
   EXPECT_EQ(ScanError(BuildScene(spec)).kind, ErrorKind::TooManyRows);
-  // A definition of kind 6 met with 5001 rows fails too: the text writes its row before it tests
-  // the kind.
+  // A definition of kind 6 met with 5001 rows fails too: its row is written before the kind is
+  // tested.
   spec.scripts.pop_back();
   Definition six;
   six.name = "six";

@@ -1,4 +1,4 @@
-// The model listing (Part 5.3): the name-byte rule, the walk back, duplicates, the end of the
+// The model listing: the name-byte rule, the walk back, duplicates, the end of the
 // file, progress values, and the fast listing against the literal one.
 
 #include "objects/model_listing.h"

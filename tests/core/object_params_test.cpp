@@ -1,4 +1,4 @@
-// The object parameter scan (Part 1.4): first match wins, models, hooks, damaged objects, and the
+// The object parameter scan: first match wins, models, hooks, damaged objects, and the
 // fast scan against the literal reference.
 
 #include "scene/object_params.h"

@@ -1,4 +1,4 @@
-// The overview text (Part 1.3) and the search over it (Part 3.1).
+// The overview text and the search over it.
 
 #include <gtest/gtest.h>
 

@@ -133,7 +133,7 @@ Result<Catalogue> ReferenceScanCatalogue(const SceneImage& image, SectionFlags i
       bool searching = true;
       while (scanPos < limit && searching) {
         if (scanPos > sceneLength) {
-          // Beyond the end no window matches: the text steps on to `limit` without a match.
+          // Beyond the end no window matches: the stepping goes on to `limit` without a match.
           scanPos = limit;
           break;
         }
