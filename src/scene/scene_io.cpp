@@ -1,5 +1,6 @@
 #include "scene/scene_io.h"
 
+#include <algorithm>
 #include <fstream>
 #include <limits>
 #include <vector>
@@ -64,29 +65,54 @@ Status StreamNewContent(platform::NewFile& out, platform::LockedFile& scene, std
   return out.flushAndClose();
 }
 
+// One in-place write: nearby edits of a same-length plan merged, with the bytes between them as
+// they are, so that the ten values of a modified object go to the file in a single write.
+struct Patch {
+  std::uint64_t offset = 0;
+  Bytes bytes;     // the new bytes
+  Bytes original;  // the bytes they replace, for putting back after a failure
+};
+
+std::vector<Patch> MergedPatches(std::span<const std::uint8_t> current, const EditPlan& plan) {
+  constexpr std::uint64_t kMaxGap = 4096;
+  std::vector<Patch> patches;
+  for (const auto& e : plan.edits()) {
+    if (!patches.empty()) {
+      auto& last = patches.back();
+      const auto lastEnd = last.offset + last.bytes.size();
+      if (e.offset >= lastEnd && e.offset - lastEnd <= kMaxGap) {
+        const auto gap = current.subspan(lastEnd, e.offset - lastEnd);
+        last.bytes.insert(last.bytes.end(), gap.begin(), gap.end());
+        last.bytes.insert(last.bytes.end(), e.insert.begin(), e.insert.end());
+        const auto old = current.subspan(lastEnd, e.offset - lastEnd + e.removeCount);
+        last.original.insert(last.original.end(), old.begin(), old.end());
+        continue;
+      }
+    }
+    const auto old = current.subspan(e.offset, e.removeCount);
+    patches.push_back(Patch{e.offset, e.insert, Bytes(old.begin(), old.end())});
+  }
+  return patches;
+}
+
 // Same-length plan: patch the bytes in place. Should a write fail part-way, the bytes already
 // written are put back as they were (kept aside first: the view of the file may be a mapping that
 // shows the patches).
 Status PatchInPlace(platform::LockedFile& file, std::span<const std::uint8_t> current,
                     const EditPlan& plan) {
-  std::vector<Bytes> originals;
-  originals.reserve(plan.edits().size());
-  for (const auto& e : plan.edits()) {
-    const auto old = current.subspan(e.offset, e.removeCount);
-    originals.emplace_back(old.begin(), old.end());
-  }
+  const std::vector<Patch> patches = MergedPatches(current, plan);
   WriteBudget budget;
   std::size_t written = 0;
   Status status = OkStatus();
-  for (const auto& e : plan.edits()) {
-    status = budget.spend(e.insert.size());
-    if (status) status = file.writeAt(e.offset, e.insert);
+  for (const auto& patch : patches) {
+    status = budget.spend(patch.bytes.size());
+    if (status) status = file.writeAt(patch.offset, patch.bytes);
     if (!status) break;
     ++written;
   }
   if (status) status = file.flush();
   if (!status) {
-    for (std::size_t i = 0; i < written; ++i) file.writeAt(plan.edits()[i].offset, originals[i]);
+    for (std::size_t i = 0; i < written; ++i) file.writeAt(patches[i].offset, patches[i].original);
     file.flush();
   }
   return status;
@@ -113,6 +139,11 @@ std::filesystem::path PathFromUtf8(const std::string& utf8) {
 }
 
 Result<Bytes> LoadScene(const std::filesystem::path& path) {
+  return LoadScene(path, nullptr);
+}
+
+Result<Bytes> LoadScene(const std::filesystem::path& path,
+                        const std::function<void()>& betweenBlocks) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, "****** Select File ******");
   if (auto probe = platform::ProbeNotHeld(path); !probe) return probe.error();
 
@@ -124,10 +155,19 @@ Result<Bytes> LoadScene(const std::filesystem::path& path) {
   const auto length = static_cast<std::uint64_t>(end);
   if (length > kMaxSceneLength) return TooLarge(path);
   in.seekg(0, std::ios::beg);
-  Bytes bytes(static_cast<std::size_t>(length));
-  if (length > 0 &&
-      !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length))) {
-    return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(path));
+  // Read block by block: the buffer's pages are first touched a block at a time too.
+  constexpr std::uint64_t kBlock = 1 << 20;
+  Bytes bytes;
+  bytes.reserve(static_cast<std::size_t>(length));
+  while (bytes.size() < length) {
+    const auto done = bytes.size();
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length - done));
+    bytes.resize(done + count);
+    if (!in.read(reinterpret_cast<char*>(bytes.data() + done),
+                 static_cast<std::streamsize>(count))) {
+      return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(path));
+    }
+    if (betweenBlocks) betweenBlocks();
   }
   return bytes;
 }

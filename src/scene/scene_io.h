@@ -11,12 +11,12 @@
 // flushes it, and replaces the scene with one rename. On disk the scene is always either the old
 // content or the complete new content.
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
-#include <string>
 #include <span>
+#include <string>
 
 #include "scene/edit_plan.h"
 #include "scene/result.h"
@@ -27,6 +27,10 @@ namespace quorvex {
 // Probes for another program holding the file, then reads it whole.
 // Errors: NoFile (empty path), Locked (kFileUsedMessage), NotReadable, Refused (beyond 2 GiB).
 Result<Bytes> LoadScene(const std::filesystem::path& path);
+// The same, reading 1 MiB at a time and calling `betweenBlocks` after each block, so that a window
+// can stay responsive while a large scene is read.
+Result<Bytes> LoadScene(const std::filesystem::path& path,
+                        const std::function<void()>& betweenBlocks);
 
 enum class WriteMode { NothingWritten, PatchedInPlace, Replaced };
 

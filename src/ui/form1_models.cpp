@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <algorithm>
 
 #include "objects/model_listing.h"
 #include "scene/scene_io.h"
@@ -31,7 +32,7 @@ void Form1::ListSceneModels() {
     messages_->inform(QString::fromLatin1(kAppTitle), QStringLiteral(" Please select file!!"));
     return;
   }
-  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath), [this] { yieldToEvents(); });
   if (!loaded) {
     List1_->addItem(QString());
     reportFailure(loaded.error());
@@ -54,10 +55,18 @@ void Form1::ListSceneModels() {
                       QStringLiteral(" There are no Models (*.i3d) found"));
     return;
   }
-  QStringList rows;
-  rows.reserve(static_cast<qsizetype>(names.size()));
-  for (const ModelName& name : names) rows.append(FromSceneBytes(ModelNameText(image, name)));
-  List1_->addItems(rows);
+  // Added in batches, handing out events between them: a scene can name tens of thousands.
+  constexpr std::size_t kBatch = 2048;
+  for (std::size_t first = 0; first < names.size(); first += kBatch) {
+    QStringList rows;
+    const std::size_t last = std::min(names.size(), first + kBatch);
+    rows.reserve(static_cast<qsizetype>(last - first));
+    for (std::size_t i = first; i < last; ++i) {
+      rows.append(FromSceneBytes(ModelNameText(image, names[i])));
+    }
+    List1_->addItems(rows);
+    yieldToEvents();
+  }
   setStatus(QStringLiteral("     ***** Ready ***** "), QColor(0, 128, 0));
 }
 

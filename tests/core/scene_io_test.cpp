@@ -17,7 +17,7 @@ class SceneIo : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = folder_ / "scene2.bin";
-    for (int i = 0; i < 4096; ++i) scene_.push_back(static_cast<std::uint8_t>(i * 7));
+    for (int i = 0; i < 16384; ++i) scene_.push_back(static_cast<std::uint8_t>(i * 7));
     testing::WriteFile(path_.string(), scene_);
   }
   void TearDown() override { InjectWriteFailureForTesting(std::nullopt); }
@@ -32,9 +32,11 @@ class SceneIo : public ::testing::Test {
   static Planner Patch() {
     return [](std::span<const std::uint8_t> current) -> Result<EditPlan> {
       EditPlan plan(current.size());
+      // Ten nearby fields (one merged write of 364 bytes) and one far away (a second write).
       for (Pos pos = 1; pos < 400; pos += 40) {
         if (auto s = plan.patchUint32(pos, 0xDEADBEEF); !s) return s.error();
       }
+      if (auto s = plan.patchUint32(12001, 0xDEADBEEF); !s) return s.error();
       return plan;
     };
   }
@@ -78,7 +80,12 @@ TEST_F(SceneIo, SameLengthPatchesInPlace) {
   EXPECT_EQ(*result, WriteMode::PatchedInPlace);
   ASSERT_EQ(::stat(path_.string().c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino);
-  EXPECT_EQ(testing::Int32At(OnDisk(), 41), static_cast<std::int32_t>(0xDEADBEEF));
+  const Bytes now = OnDisk();
+  EXPECT_EQ(testing::Int32At(now, 41), static_cast<std::int32_t>(0xDEADBEEF));
+  EXPECT_EQ(testing::Int32At(now, 12001), static_cast<std::int32_t>(0xDEADBEEF));
+  // The bytes between merged fields are written back as they were.
+  for (std::size_t i = 4; i < 40; ++i) EXPECT_EQ(now[i], scene_[i]) << i;
+  EXPECT_EQ(now.size(), scene_.size());
 }
 
 TEST_F(SceneIo, RefusalsAndFailuresLeaveTheSceneUnchanged) {
@@ -98,8 +105,8 @@ TEST_F(SceneIo, RefusalsAndFailuresLeaveTheSceneUnchanged) {
   EXPECT_EQ(full.error().kind, ErrorKind::WriteFailed);
   EXPECT_NE(full.error().message.find("No space left"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(TempPathFor(path_)));
-  // The disk fails after some of the in-place patches: those are put back.
-  InjectWriteFailureForTesting(13);
+  // The disk fails after the first in-place write: it is put back.
+  InjectWriteFailureForTesting(364);
   EXPECT_EQ(WriteScene(path_, Patch()).error().kind, ErrorKind::WriteFailed);
   InjectWriteFailureForTesting(std::nullopt);
   EXPECT_EQ(OnDisk(), scene_);
