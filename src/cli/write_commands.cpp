@@ -109,6 +109,16 @@ int RowIndex(long long row) {
   return row < 0 || row > std::numeric_limits<int>::max() ? -1 : static_cast<int>(row);
 }
 
+// The catalogue of the content about to change; NoSuchRow when it has no row `index`.
+Result<quorvex::Catalogue> CatalogueWithRow(const SceneImage& image, long long row, int index) {
+  auto catalogue = ScanCatalogue(image);
+  if (!catalogue) return catalogue.error();
+  if (index < 0 || static_cast<std::size_t>(index) >= catalogue->rows.size()) {
+    return NoSuchRow(row, *catalogue);
+  }
+  return catalogue;
+}
+
 }  // namespace
 
 int SaveScript(const std::string& scene, long long row, const std::optional<std::string>& file) {
@@ -116,18 +126,15 @@ int SaveScript(const std::string& scene, long long row, const std::optional<std:
   if (!text) return Failed(text.error().message);
 
   const int index = RowIndex(row);
-  return Finish(WriteScene(
-      PathFromUtf8(scene), [&](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-        const SceneImage image(current);
-        auto catalogue = ScanCatalogue(image);
-        if (!catalogue) return catalogue.error();
-        if (index < 0 || static_cast<std::size_t>(index) >= catalogue->rows.size()) {
-          return NoSuchRow(row, *catalogue);
-        }
-        auto target = ScriptSaveTargetFor(*catalogue, index);
-        if (!target) return target.error();
-        return PlanScriptSave(current, *target, *text);
-      }));
+  return Finish(WriteScene(PathFromUtf8(scene),
+                           [&](std::span<const std::uint8_t> current) -> Result<EditPlan> {
+                             const SceneImage image(current);
+                             auto catalogue = CatalogueWithRow(image, row, index);
+                             if (!catalogue) return catalogue.error();
+                             auto target = ScriptSaveTargetFor(*catalogue, index);
+                             if (!target) return target.error();
+                             return PlanScriptSave(current, *target, *text);
+                           }));
 }
 
 int Insert(const std::string& scene, const InsertArgs& args) {
@@ -226,11 +233,8 @@ int Modify(const std::string& scene, long long row, const ModifyArgs& args) {
   return Finish(WriteScene(
       PathFromUtf8(scene), [&](std::span<const std::uint8_t> current) -> Result<EditPlan> {
         const SceneImage image(current);
-        auto catalogue = ScanCatalogue(image);
+        auto catalogue = CatalogueWithRow(image, row, index);
         if (!catalogue) return catalogue.error();
-        if (index < 0 || static_cast<std::size_t>(index) >= catalogue->rows.size()) {
-          return NoSuchRow(row, *catalogue);
-        }
         const auto scan = ScanObjectParameters(image, RowNames(*catalogue));
         // A row keeps the values of the last object matched to it.
         const ObjectParams* match = nullptr;

@@ -109,12 +109,7 @@ void Form1::Check2_Click() {
     Option1_Click();  // selecting it from code does what a click does
   }
   Option2_->setChecked(false);
-  RichTextBox1_->show();
-  Command3_->show();
-  Command4_->show();
-  Text3_->show();
-  ProgressBar2_->hide();
-  Command1_->hide();
+  applyOverviewMode();
 }
 
 void Form1::loadObjectParametersOnce() {
