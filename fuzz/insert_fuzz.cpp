@@ -119,17 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The expected bytes, assembled independently of the planner.
   const bool others = request.category == Category::Others;
-  ObjectRecordInput record;
-  record.name = request.name;
-  record.model = others ? ByteString() : request.model;
-  for (int i = 0; i < 3; ++i) {
-    record.translation[i] = request.translation[i];
-    record.size[i] = request.size[i];
-  }
-  record.rotationA = request.rotationA;
-  record.rotationC = request.rotationC;
-  record.others = others;
-  const Bytes object = BuildObjectRecord(record);
+  const Bytes object = BuildObjectRecord(ObjectRecordInputFor(request));
   const Pos h = *FindObjectsSection(image);
   const std::int32_t objectsLength = *image.int32At(h + 2);
   const Pos e = h + objectsLength;

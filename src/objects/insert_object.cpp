@@ -44,6 +44,21 @@ Result<std::int32_t> SectionLength(const SceneImage& image, Pos lengthPos,
 
 }  // namespace
 
+ObjectRecordInput ObjectRecordInputFor(const InsertRequest& request) {
+  const bool others = request.category == Category::Others;
+  ObjectRecordInput record;
+  record.name = request.name;
+  record.model = others ? ByteString() : request.model;  // "others" has a box, not a model
+  for (int i = 0; i < 3; ++i) {
+    record.translation[i] = request.translation[i];
+    record.size[i] = request.size[i];
+  }
+  record.rotationA = request.rotationA;
+  record.rotationC = request.rotationC;
+  record.others = others;
+  return record;
+}
+
 Result<EditPlan> PlanInsert(std::span<const std::uint8_t> current, const InsertRequest& request) {
   const SceneImage image(current);
   if (request.sceneLength) {
@@ -92,17 +107,9 @@ Result<EditPlan> PlanInsert(std::span<const std::uint8_t> current, const InsertR
   if (!root) return root.error();
   if (auto s = plan.patchInt32(3, *root); !s) return s.error();
 
-  ObjectRecordInput record;
-  record.name = request.name;
-  record.model = others ? ByteString() : request.model;
-  for (int i = 0; i < 3; ++i) {
-    record.translation[i] = request.translation[i];
-    record.size[i] = request.size[i];
+  if (auto s = plan.insertAt(objectsEnd, BuildObjectRecord(ObjectRecordInputFor(request))); !s) {
+    return s.error();
   }
-  record.rotationA = request.rotationA;
-  record.rotationC = request.rotationC;
-  record.others = others;
-  if (auto s = plan.insertAt(objectsEnd, BuildObjectRecord(record)); !s) return s.error();
 
   if (definition) {
     // The definition goes to the end of the chunk right after the objects section. Anything but

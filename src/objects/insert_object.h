@@ -15,6 +15,7 @@
 #include <span>
 
 #include "objects/categories.h"
+#include "objects/records.h"
 #include "scene/edit_plan.h"
 #include "scene/result.h"
 #include "scene/scene_image.h"
@@ -34,6 +35,9 @@ struct InsertRequest {
   // changed on disk (the name check was made against that scan).
   std::optional<Pos> sceneLength;
 };
+
+// The object record's inputs for a request ("others" takes no model).
+ObjectRecordInput ObjectRecordInputFor(const InsertRequest& request);
 
 // The edits that insert the object into `current`, the file's present content. Refused when the
 // scene has no objects section, when its lengths are inconsistent with the file, when a length

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "scene/result.h"
 #include "scene/scene_image.h"
@@ -52,6 +53,8 @@ class NewFile {
   virtual Status flushAndClose() = 0;  // data on disk, handle closed
 };
 Result<std::unique_ptr<NewFile>> CreateExclusive(const std::filesystem::path& path);
+// The refusal when the temporary file already exists; `quotedPath` as the platform shows paths.
+Error TempExistsError(const std::string& quotedPath);
 
 // Replaces `target` with `source` in one step (POSIX: rename and sync the folder; Windows:
 // MoveFileExW with replace-existing and write-through).

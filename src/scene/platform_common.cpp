@@ -23,4 +23,11 @@ Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t coun
   return out.write(bytes->subspan(offset, count));
 }
 
+Error TempExistsError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::TempExists,
+                   "The temporary file " + quotedPath +
+                       " already exists (perhaps left by an interrupted save; it may hold your "
+                       "scene). Nothing was written. Move it away and try again.");
+}
+
 }  // namespace quorvex::platform

@@ -253,10 +253,7 @@ Result<std::unique_ptr<NewFile>> CreateExclusive(const std::filesystem::path& pa
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     if (errno == EEXIST) {
-      return MakeError(ErrorKind::TempExists,
-                       "The temporary file " + Quoted(path) +
-                           " already exists (perhaps left by an interrupted save; it may hold "
-                           "your scene). Nothing was written. Move it away and try again.");
+      return TempExistsError(Quoted(path));
     }
     return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(path), errno);
   }

@@ -277,10 +277,7 @@ Result<std::unique_ptr<NewFile>> CreateExclusive(const std::filesystem::path& pa
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
-      return MakeError(ErrorKind::TempExists,
-                       "The temporary file " + Quoted(path) +
-                           " already exists (perhaps left by an interrupted save; it may hold "
-                           "your scene). Nothing was written. Move it away and try again.");
+      return TempExistsError(Quoted(path));
     }
     return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(path), code);
   }
