@@ -18,6 +18,7 @@
 #include <iostream>
 #include <optional>
 
+#include "support/load_scene.h"
 #include "bench_context.h"
 #include "common/identity_check.h"
 #include "figures.h"

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "support/load_scene.h"
 #include "bench_context.h"
 #include "objects/model_listing.h"
 #include "scene/object_params.h"

@@ -22,7 +22,7 @@ void ScanWith(const quorvex::SceneImage& image, quorvex::SectionFlags flags) {
   const auto fast = ScanCatalogue(image, flags, fastHooks);
   if (fast) fuzz::CheckCatalogueInside(image, *fast);
 
-  if (image.bytes().size() > kReferenceLimit) return;
+  if (static_cast<std::size_t>(image.length()) > kReferenceLimit) return;
   CatalogueHooks literalHooks;
   literalHooks.progress = [&](int count) { literalProgress.push_back(count); };
   const auto literal = testing::ReferenceScanCatalogue(image, flags, literalHooks);

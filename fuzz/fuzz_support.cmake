@@ -19,7 +19,8 @@ function(quorvex_add_fuzz_support)
   else()
     target_sources(quorvex_fuzz_support PRIVATE
       ${PROJECT_SOURCE_DIR}/tests/support/scene_builder.cpp
-      ${PROJECT_SOURCE_DIR}/tests/support/reference_scans.cpp)
+      ${PROJECT_SOURCE_DIR}/tests/support/reference_scans.cpp
+    ${PROJECT_SOURCE_DIR}/tests/support/load_scene.cpp)
     target_include_directories(quorvex_fuzz_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(quorvex_fuzz_support PUBLIC quorvex_core)
   endif()

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (control.byte() % 4 == 0) request.sceneLength = image.length() + (control.byte() & 1);
   CheckForm(control);
 
-  const auto plan = PlanInsert(scene, request);
+  const auto plan = PlanInsert(SceneImage(scene), request);
   auto& scratch = fuzz::Scratch();
   scratch.write(scene);
   const auto written = InsertObject(scratch.path(), request);

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.translationPos = static_cast<Pos>(control.u16()) % (image.length() + 60) - 30;
     request.name = ByteString(control.byte() % 4, static_cast<char>(control.byte()));
     request.sceneLength = image.length();
-    const auto plan = PlanModify(scene, request);
+    const auto plan = PlanModify(SceneImage(scene), request);
     if (request.translationPos <= 0) {
       QV_FUZZ_CHECK(!plan.ok() && plan.error().kind == ErrorKind::NoObject, "unset position");
     }
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.rotation[0] = FloatBits(rotation.a);
   request.rotation[2] = FloatBits(rotation.c);
 
-  const auto plan = PlanModify(scene, request);
+  const auto plan = PlanModify(SceneImage(scene), request);
   QV_FUZZ_CHECK(
       plan.ok(),
       plan.ok() ? "" : "an object found by the scan was refused: " + plan.error().message);

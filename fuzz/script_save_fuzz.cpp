@@ -60,7 +60,7 @@ void ArbitraryTarget(std::span<const std::uint8_t> scene, fuzz::ControlBytes& co
   target.loadedLength = static_cast<std::int32_t>(control.u16()) - 2;
   target.sceneLength = length;
   const auto text = MakeText(control.byte(), control.byte(), false);
-  const auto plan = PlanScriptSave(scene, target, text);
+  const auto plan = PlanScriptSave(SceneImage(scene), target, text);
   if (!plan) {
     QV_FUZZ_CHECK(!plan.error().message.empty(), "an error without a message");
     return;
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (mode == 2 && org > 0) newLength = org - 1 - amount % org;
   const auto text = MakeText(newLength, seed, anyBytes);
 
-  const auto plan = PlanScriptSave(scene, *target, text);
+  const auto plan = PlanScriptSave(SceneImage(scene), *target, text);
   if (!plan) {
     const auto kind = plan.error().kind;
     QV_FUZZ_CHECK(kind == ErrorKind::Refused || kind == ErrorKind::ChangedOnDisk ||

@@ -19,6 +19,7 @@
 #include "objects/model_listing.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
+#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "scene/text_codec.h"
 #include "script/overview.h"
@@ -50,19 +51,20 @@ int WriteText(const std::string& text) {
   return WriteRaw(text);
 }
 
-// A loaded scene and its catalogue.
+// An open scene (held for reading until the command ends) and its catalogue.
 struct Scanned {
-  Bytes bytes;
+  std::unique_ptr<SceneFile> file;
+  SceneImage image;
   quorvex::Catalogue catalogue;
-  SceneImage image() const { return SceneImage(bytes); }
 };
 
-Result<Scanned> LoadAndScan(const std::string& scene) {
-  auto bytes = LoadScene(PathFromUtf8(scene));
-  if (!bytes.ok()) return bytes.error();
+Result<Scanned> OpenAndScan(const std::string& scene) {
+  auto file = SceneFile::Open(PathFromUtf8(scene));
+  if (!file.ok()) return file.error();
   Scanned scanned;
-  scanned.bytes = std::move(*bytes);
-  auto catalogue = ScanCatalogue(SceneImage(scanned.bytes));
+  scanned.file = std::move(*file);
+  scanned.image = SceneImage(*scanned.file);
+  auto catalogue = ScanCatalogue(scanned.image);
   if (!catalogue.ok()) return catalogue.error();
   scanned.catalogue = std::move(*catalogue);
   return scanned;
@@ -99,7 +101,7 @@ std::string FloatArray(const float* values, int count) {
 }  // namespace
 
 int Catalogue(const std::string& scene) {
-  auto scanned = LoadAndScan(scene);
+  auto scanned = OpenAndScan(scene);
   if (!scanned.ok()) return Fail(scanned.error());
   const auto& cat = scanned->catalogue;
 
@@ -135,7 +137,7 @@ int Catalogue(const std::string& scene) {
 }
 
 int Script(const std::string& scene, long long row) {
-  auto scanned = LoadAndScan(scene);
+  auto scanned = OpenAndScan(scene);
   if (!scanned.ok()) return Fail(scanned.error());
   const auto& rows = scanned->catalogue.rows;
   if (row < 0 || row >= static_cast<long long>(rows.size())) {
@@ -145,17 +147,18 @@ int Script(const std::string& scene, long long row) {
   }
   const auto& entry = rows[static_cast<std::size_t>(row)];
   if (!entry.scriptLengthPos || !entry.scriptLength) return WriteRaw({});  // no script position
-  const auto text = scanned->image().view(*entry.scriptLengthPos + 4, *entry.scriptLength);
-  return WriteRaw(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  const auto text = scanned->image.bytesAt(*entry.scriptLengthPos + 4, *entry.scriptLength);
+  if (scanned->image.readFailure()) return Fail(*scanned->image.readFailure());
+  return WriteRaw(text.value_or(ByteString()));
 }
 
 int Objects(const std::string& scene) {
-  auto scanned = LoadAndScan(scene);
+  auto scanned = OpenAndScan(scene);
   if (!scanned.ok()) return Fail(scanned.error());
   std::vector<ByteString> names;
   names.reserve(scanned->catalogue.rows.size());
   for (const auto& row : scanned->catalogue.rows) names.push_back(row.name);
-  const auto result = ScanObjectParameters(scanned->image(), names);
+  const auto result = ScanObjectParameters(scanned->image, names);
   if (result.error) return Fail(*result.error);
 
   // The per-row values after the scan, as the window keeps them: a later object matching the same
@@ -190,13 +193,13 @@ int Objects(const std::string& scene) {
 }
 
 int Overview(const std::string& scene) {
-  auto scanned = LoadAndScan(scene);
+  auto scanned = OpenAndScan(scene);
   if (!scanned.ok()) return Fail(scanned.error());
   // Written in pieces: the whole text is about as large as the scene.
   std::string out;
   bool failed = false;
   const auto written =
-      WriteScriptOverview(scanned->image(), scanned->catalogue, [&](std::string_view piece) {
+      WriteScriptOverview(scanned->image, scanned->catalogue, [&](std::string_view piece) {
         out.append(piece);
         if (out.size() >= (1u << 20) && !failed) {
           failed = WriteRaw(out) != kExitOk;
@@ -209,14 +212,15 @@ int Overview(const std::string& scene) {
 }
 
 int Models(const std::string& scene) {
-  auto bytes = LoadScene(PathFromUtf8(scene));
-  if (!bytes.ok()) return Fail(bytes.error());
-  const SceneImage image(*bytes);
-  // Written in pieces: names may overlap, so their total can exceed the file's size by far.
+  auto file = SceneFile::Open(PathFromUtf8(scene));
+  if (!file.ok()) return Fail(file.error());
+  const SceneImage image(**file);
+  const auto names = ListSceneModels(image);
+  if (image.readFailure()) return Fail(*image.readFailure());
+  // Written in pieces: names may overlap, so their total can exceed the file's size.
   std::string out;
-  for (const auto& name : ListSceneModels(image)) {
-    const auto text = image.view(name.start, name.length);
-    out.append(reinterpret_cast<const char*>(text.data()), text.size());
+  for (const auto& name : names) {
+    out += ModelNameText(image, name);
     out.push_back('\n');
     if (out.size() >= (1u << 20)) {
       if (WriteRaw(out) != kExitOk) return kExitFailed;

@@ -126,15 +126,14 @@ int SaveScript(const std::string& scene, long long row, const std::optional<std:
   if (!text) return Failed(text.error().message);
 
   const int index = RowIndex(row);
-  return Finish(WriteScene(PathFromUtf8(scene),
-                           [&](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-                             const SceneImage image(current);
-                             auto catalogue = CatalogueWithRow(image, row, index);
-                             if (!catalogue) return catalogue.error();
-                             auto target = ScriptSaveTargetFor(*catalogue, index);
-                             if (!target) return target.error();
-                             return PlanScriptSave(current, *target, *text);
-                           }));
+  return Finish(
+      WriteScene(PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
+        auto catalogue = CatalogueWithRow(image, row, index);
+        if (!catalogue) return catalogue.error();
+        auto target = ScriptSaveTargetFor(*catalogue, index);
+        if (!target) return target.error();
+        return PlanScriptSave(image, *target, *text);
+      }));
 }
 
 int Insert(const std::string& scene, const InsertArgs& args) {
@@ -193,8 +192,8 @@ int Insert(const std::string& scene, const InsertArgs& args) {
   request.rotationC = rotation.c;
 
   return Finish(WriteScene(
-      PathFromUtf8(scene), [&](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-        auto catalogue = ScanCatalogue(SceneImage(current));
+      PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
+        auto catalogue = ScanCatalogue(image);
         if (!catalogue) return catalogue.error();
         const auto known = ValidateInsert(form, RowNames(*catalogue), ParseCNumber);
         if (known.failure) return MakeError(ErrorKind::Invalid, FailureText(*known.failure));
@@ -206,7 +205,7 @@ int Insert(const std::string& scene, const InsertArgs& args) {
                                                    " rows, the most a catalogue can hold. Nothing "
                                                    "was written.");
         }
-        return PlanInsert(current, request);
+        return PlanInsert(image, request);
       }));
 }
 
@@ -231,8 +230,7 @@ int Modify(const std::string& scene, long long row, const ModifyArgs& args) {
 
   const int index = RowIndex(row);
   return Finish(WriteScene(
-      PathFromUtf8(scene), [&](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-        const SceneImage image(current);
+      PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
         auto catalogue = CatalogueWithRow(image, row, index);
         if (!catalogue) return catalogue.error();
         const auto scan = ScanObjectParameters(image, RowNames(*catalogue));
@@ -256,7 +254,7 @@ int Modify(const std::string& scene, long long row, const ModifyArgs& args) {
           request.rotation[0] = FloatBits(rotation.a);
           request.rotation[2] = FloatBits(rotation.c);
         }
-        return PlanModify(current, request);
+        return PlanModify(image, request);
       }));
 }
 

@@ -59,8 +59,7 @@ ObjectRecordInput ObjectRecordInputFor(const InsertRequest& request) {
   return record;
 }
 
-Result<EditPlan> PlanInsert(std::span<const std::uint8_t> current, const InsertRequest& request) {
-  const SceneImage image(current);
+Result<EditPlan> PlanInsert(const SceneImage& image, const InsertRequest& request) {
   if (request.sceneLength) {
     if (auto s = CheckSceneLength(image, *request.sceneLength); !s) return s.error();
   }
@@ -99,7 +98,7 @@ Result<EditPlan> PlanInsert(std::span<const std::uint8_t> current, const InsertR
     return Refused("The name and model are too long for an object record.");
   }
 
-  EditPlan plan(current.size());
+  EditPlan plan(static_cast<std::uint64_t>(image.length()));
   auto adjusted = AdjustedLength(*objectsLength, objectLength, "objects section length");
   if (!adjusted) return adjusted.error();
   if (auto s = plan.patchInt32(p + 2, *adjusted); !s) return s.error();
@@ -133,7 +132,7 @@ Result<EditPlan> PlanInsert(std::span<const std::uint8_t> current, const InsertR
 
 Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request) {
   return WriteScene(
-      path, [&](std::span<const std::uint8_t> current) { return PlanInsert(current, request); });
+      path, [&](const SceneImage& current) { return PlanInsert(current, request); });
 }
 
 }  // namespace quorvex

@@ -39,11 +39,11 @@ struct InsertRequest {
 // The object record's inputs for a request ("others" takes no model).
 ObjectRecordInput ObjectRecordInputFor(const InsertRequest& request);
 
-// The edits that insert the object into `current`, the file's present content. Refused when the
+// The edits that insert the object into `image`, the file's present content. Refused when the
 // scene has no objects section, when its lengths are inconsistent with the file, when a length
 // would leave the 32-bit range, or (with a category) when the objects section is not followed by
 // the definition section.
-Result<EditPlan> PlanInsert(std::span<const std::uint8_t> current, const InsertRequest& request);
+Result<EditPlan> PlanInsert(const SceneImage& image, const InsertRequest& request);
 
 // Locks the scene at `path`, plans against its current content and writes the change safely.
 Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request);

@@ -47,13 +47,12 @@ class ListingProgress {
 std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListingHooks& hooks) {
   std::vector<ModelName> names;
   const Pos length = image.length();
-  const auto* d = image.bytes().data();
   ListingProgress progress(static_cast<double>(length) / 100.0, hooks.progress);
 
   // The walk back of each find: the name starts after the last non-name byte before the dot. The
   // finds come in file order, so the bytes before an earlier find need not be walked again: they
   // gave `lastStop`, the last non-name byte at or before `walkedTo` (0 = none, the name then
-  // starts at position 1).
+  // starts at position 1). No walk goes further back than the longest name allows.
   Pos lastStop = 0;
   Pos walkedTo = 0;
 
@@ -67,45 +66,42 @@ std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListi
     }
     // Dots whose ".i3d" ends inside the file, in positions p .. blockEnd.
     const Pos lastDot = std::min(blockEnd, length - 3);
-    Pos dot = 0;
-    for (Pos from = p; from <= lastDot;) {
-      const void* hit = std::memchr(d + (from - 1), '.', static_cast<std::size_t>(lastDot - from + 1));
-      if (!hit) break;
-      const Pos x = static_cast<const std::uint8_t*>(hit) - d + 1;
-      if (d[x] == 'i' && d[x + 1] == '3' && d[x + 2] == 'd') {
-        dot = x;
-        break;
-      }
-      from = x + 1;
-    }
-    if (dot == 0) {
+    const auto found = FindBytes(image, p, lastDot + 3, ".i3d");
+    if (!found) {
       // No find in this block: every position up to its end is a plain turn.
       progress.Turns(p, blockEnd);
       p = blockEnd + 1;
       continue;
     }
+    const Pos dot = *found;
     progress.Turns(p, dot);  // the turn at the dot checks progress before it reads
-    Pos stop = 0;
-    for (Pos q = dot - 1; q > walkedTo; --q) {
-      if (!IsModelNameByte(d[q - 1])) {
+    const Pos end = dot + 3;
+    // The earliest stop that still leaves a name of at most kMaxModelNameLength bytes.
+    const Pos earliestStop = end - kMaxModelNameLength;
+    Pos stop = -1;
+    const Pos lowest = std::max(walkedTo + 1, earliestStop);
+    for (Pos q = dot - 1; q >= lowest && q >= 1; --q) {
+      if (!IsModelNameByte(*image.byteAt(q))) {
         stop = q;
         break;
       }
     }
-    if (stop == 0) stop = lastStop;
+    if (stop < 0) {
+      // Every byte looked at belongs to the name: the stop is the one found before walkedTo, when
+      // the walk reached it, or else lies too far back for a model name.
+      stop = walkedTo + 1 >= earliestStop ? lastStop : earliestStop - 1;
+    }
     lastStop = stop;
     walkedTo = dot - 1;
     const Pos start = stop + 1;
-    const Pos end = dot + 3;
-    names.push_back(ModelName{start, end - start + 1});
+    if (end - start + 1 <= kMaxModelNameLength) names.push_back(ModelName{start, end - start + 1});
     p = end + 1;  // continue with p = e, then the step of 1
   }
   return names;
 }
 
 ByteString ModelNameText(const SceneImage& image, const ModelName& name) {
-  const auto bytes = image.view(name.start, name.length);
-  return ByteString(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return image.bytesAt(name.start, name.length).value_or(ByteString());
 }
 
 }  // namespace quorvex

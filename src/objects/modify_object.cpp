@@ -20,13 +20,12 @@ ModifyRequest ModifyRequestFrom(const ObjectParams& params, Pos sceneLength) {
   return request;
 }
 
-Result<EditPlan> PlanModify(std::span<const std::uint8_t> current, const ModifyRequest& request) {
+Result<EditPlan> PlanModify(const SceneImage& image, const ModifyRequest& request) {
   if (request.translationPos <= 0) {
     return MakeError(ErrorKind::NoObject,
                      "No object position was recorded for this row in the current scene. Nothing "
                      "was written.");
   }
-  const SceneImage image(current);
   if (auto s = CheckSceneLength(image, request.sceneLength); !s) return s.error();
 
   const Pos p = request.translationPos;
@@ -47,7 +46,7 @@ Result<EditPlan> PlanModify(std::span<const std::uint8_t> current, const ModifyR
     return ChangedOnDisk("the object's rotation is no longer what was read");
   }
 
-  EditPlan plan(current.size());
+  EditPlan plan(static_cast<std::uint64_t>(image.length()));
   auto patchFloat = [&](Pos at, float value) { return plan.patchUint32(at, FloatBits(value)); };
   const Status steps[] = {
       patchFloat(p, request.translation[0]),         patchFloat(p + 4, request.translation[1]),
@@ -64,7 +63,7 @@ Result<EditPlan> PlanModify(std::span<const std::uint8_t> current, const ModifyR
 
 Result<WriteMode> ModifyObject(const std::filesystem::path& path, const ModifyRequest& request) {
   return WriteScene(
-      path, [&](std::span<const std::uint8_t> current) { return PlanModify(current, request); });
+      path, [&](const SceneImage& current) { return PlanModify(current, request); });
 }
 
 }  // namespace quorvex

@@ -34,7 +34,7 @@ ModifyRequest ModifyRequestFrom(const ObjectParams& params, Pos sceneLength);
 
 // The ten 4-byte patches, checked against `current`. NoObject when no position is recorded,
 // ChangedOnDisk when the object is no longer where the scan found it.
-Result<EditPlan> PlanModify(std::span<const std::uint8_t> current, const ModifyRequest& request);
+Result<EditPlan> PlanModify(const SceneImage& image, const ModifyRequest& request);
 
 // Locks the scene at `path` and patches the values in place.
 Result<WriteMode> ModifyObject(const std::filesystem::path& path, const ModifyRequest& request);

@@ -100,7 +100,7 @@ Error TooMany() {
 class Scanner {
  public:
   Scanner(const SceneImage& image, SectionFlags flags, const CatalogueHooks& hooks)
-      : image_(image), d_(image.bytes().data()), length_(image.length()), hooks_(hooks) {
+      : image_(image), length_(image.length()), hooks_(hooks) {
     catalogue_.sceneLength = length_;
     catalogue_.flags = flags;
   }
@@ -148,32 +148,28 @@ class Scanner {
   }
 
  private:
-  // First position x >= from (x <= length - 1) whose two bytes are p0 p1; absent without one.
+  // First position x >= from (x <= length - 1) whose two bytes are b0 b1; absent without one.
   std::optional<Pos> FindPair(Pos from, std::uint8_t b0, std::uint8_t b1) const {
-    // Search the second byte (0-based index x) and test the first (index x - 1).
-    Pos i = from;  // 0-based index of the second byte of a pair at 1-based position `from`
-    while (i < length_) {
-      const void* hit = std::memchr(d_ + i, b1, static_cast<std::size_t>(length_ - i));
-      if (!hit) return std::nullopt;
-      const Pos j = static_cast<const std::uint8_t*>(hit) - d_;
-      if (d_[j - 1] == b0) return j;  // 1-based position of the pair is j
-      i = j + 1;
-    }
-    return std::nullopt;
+    return FindPairFrom(image_, from, b0, b1);
   }
 
   static bool IsLoopMarkerLow(std::uint8_t b) { return b == 0x50 || b == 0x51 || b == 0x20 || b == 0x21; }
 
   // First position x >= from whose two bytes are one of the main loop's markers; length + 1
-  // when there is none.
+  // when there is none. Every such marker has 0xAE as its second byte: search for that byte run by
+  // run, then test the byte before it.
   Pos NextCandidate(Pos from) const {
-    Pos i = from;  // 0-based index of the second byte of a pair at 1-based position `from`
-    while (i < length_) {
-      const void* hit = std::memchr(d_ + i, kAE, static_cast<std::size_t>(length_ - i));
-      if (!hit) break;
-      const Pos j = static_cast<const std::uint8_t*>(hit) - d_;
-      if (IsLoopMarkerLow(d_[j - 1])) return j;
-      i = j + 1;
+    Pos second = from + 1;  // 1-based position of the second byte of a pair at `from`
+    while (second <= length_) {
+      const auto bytes = image_.run(second);
+      const void* hit = std::memchr(bytes.data(), kAE, bytes.size());
+      if (!hit) {
+        second += static_cast<Pos>(bytes.size());
+        continue;
+      }
+      const Pos at = second + (static_cast<const std::uint8_t*>(hit) - bytes.data());
+      if (IsLoopMarkerLow(*image_.byteAt(at - 1))) return at - 1;
+      second = at + 1;
     }
     return length_ + 1;
   }
@@ -181,7 +177,7 @@ class Scanner {
   // One turn of the main loop at `pos`, after the progress check (steps 10.2 - 10.7). Returns the
   // next position.
   Result<Pos> Turn(Pos pos) {
-    const std::uint8_t low = d_[pos - 1];
+    const std::uint8_t low = *image_.byteAt(pos);
     switch (low) {
       case 0x50:  // 0xAE50: script section header (step 10.3)
         return Header(pos, marker::kScript, catalogue_.flags.scriptSectionSeen,
@@ -285,14 +281,15 @@ class Scanner {
     // only x <= min(limit - 1, length - 1) is examined; without a match the stepping goes on to
     // `limit` with `searching` still true: no script.
     const Pos last = std::min(limit - 1, length_ - 1);
+    auto at = [this](Pos x) { return *image_.byteAt(x); };  // x <= length
     for (Pos x = start; x <= last; ++x) {
-      const std::uint8_t b = d_[x - 1];
-      const std::uint8_t b2 = d_[x];  // x <= length - 1
+      const std::uint8_t b = at(x);
+      const std::uint8_t b2 = at(x + 1);  // x <= length - 1
       if (b == 0x01) {
-        if (x + 9 <= length_ && b2 == 0 && d_[x + 1] == 0 && d_[x + 2] == 0 && d_[x + 3] == 0) {
+        if (x + 9 <= length_ && b2 == 0 && at(x + 2) == 0 && at(x + 3) == 0 && at(x + 4) == 0) {
           // c, the first byte of the script text; a pattern followed by c < 0x0A is ignored. (A c
           // past the end of the file matches nothing either.)
-          if (d_[x + 8] >= 0x0A) {
+          if (at(x + 9) >= 0x0A) {
             const Pos scriptLengthPos = x + 5;
             const std::int32_t s = *image_.int32At(scriptLengthPos);  // inside: x + 9 is
             // Damaged: a negative script length or a text running past the end of the file.
@@ -307,8 +304,8 @@ class Scanner {
         }
         continue;
       }
-      if (b == 0x05 && x + 4 <= length_ && b2 == 0 && d_[x + 1] == 0 && d_[x + 2] == 0 &&
-          d_[x + 3] == 0) {
+      if (b == 0x05 && x + 4 <= length_ && b2 == 0 && at(x + 2) == 0 && at(x + 3) == 0 &&
+          at(x + 4) == 0) {
         return x + 1;  // an object without script
       }
       if (b2 == kAE && (b == 0x21 || b == 0x50 || b == 0x51)) {
@@ -319,7 +316,6 @@ class Scanner {
   }
 
   const SceneImage& image_;
-  const std::uint8_t* d_;
   Pos length_;
   const CatalogueHooks& hooks_;
   Catalogue catalogue_;
@@ -330,7 +326,7 @@ class Scanner {
 
 Result<Catalogue> ScanCatalogue(const SceneImage& image, SectionFlags initialFlags,
                                 const CatalogueHooks& hooks) {
-  return Scanner(image, initialFlags, hooks).Run();
+  return CheckedRead(image, Scanner(image, initialFlags, hooks).Run());
 }
 
 }  // namespace quorvex

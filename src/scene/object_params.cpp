@@ -17,19 +17,7 @@ float ObjectParams::rotationA() const { return BitsToFloat(rotation[0]); }
 float ObjectParams::rotationC() const { return BitsToFloat(rotation[2]); }
 
 std::optional<Pos> FindObjectsSection(const SceneImage& image) {
-  // The first 00 40 pair at a position >= 5: search the 0x40 byte (0-based index of the pair's
-  // second byte = the pair's 1-based position) and test the byte before it.
-  const auto bytes = image.bytes();
-  const Pos length = image.length();
-  Pos i = 5;
-  while (i < length) {
-    const void* hit = std::memchr(bytes.data() + i, 0x40, static_cast<std::size_t>(length - i));
-    if (!hit) return std::nullopt;
-    const Pos j = static_cast<const std::uint8_t*>(hit) - bytes.data();
-    if (bytes[static_cast<std::size_t>(j - 1)] == 0x00) return j;
-    i = j + 1;
-  }
-  return std::nullopt;
+  return FindPairFrom(image, 5, 0x00, 0x40);
 }
 
 namespace {
@@ -39,11 +27,8 @@ Error Damaged(const std::string& what, Pos pos) {
                                            std::to_string(pos) + ").");
 }
 
-}  // namespace
-
-ObjectScanResult ScanObjectParameters(const SceneImage& image,
-                                      const std::vector<ByteString>& rowNames,
-                                      const ObjectScanHooks& hooks) {
+ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& rowNames,
+                      const ObjectScanHooks& hooks) {
   ObjectScanResult result;
   // Step 5.
   const auto h = FindObjectsSection(image);
@@ -97,13 +82,12 @@ ObjectScanResult ScanObjectParameters(const SceneImage& image,
       result.error = Damaged("an object's name length is negative", m);
       return result;
     }
-    const auto name = image.view(m + 22, n);
-    if (static_cast<Pos>(name.size()) != n) {
+    const auto name = image.bytesAt(m + 22, n);
+    if (!name) {
       result.error = Damaged("an object's name runs past the end of the file", m);
       return result;
     }
-    const auto found =
-        firstRow.find(std::string_view(reinterpret_cast<const char*>(name.data()), name.size()));
+    const auto found = firstRow.find(*name);
     if (found == firstRow.end()) {
       scanPos = next;
       continue;
@@ -128,11 +112,10 @@ ObjectScanResult ScanObjectParameters(const SceneImage& image,
     const Pos restStart = p + 52;
     const Pos restCount =
         std::clamp<Pos>(static_cast<Pos>(*childLength) - 79 - n, 0, image.length() - (restStart - 1));
-    const auto rest = image.view(restStart, restCount);
-    const std::string_view restText(reinterpret_cast<const char*>(rest.data()), rest.size());
-    const auto model = restText.find("\x12\x20");
-    if (restText.find(".i3d") != std::string_view::npos && model != std::string_view::npos) {
-      const Pos k = static_cast<Pos>(model) + 1;  // 1-based index in rest
+    const Pos restLast = restStart + restCount - 1;
+    const auto model = FindBytes(image, restStart, restLast, "\x12\x20");
+    if (model && FindBytes(image, restStart, restLast, ".i3d")) {
+      const Pos k = *model - restStart + 1;  // 1-based index in rest
       const auto modelField = image.int32At(p + 53 + k);
       // A model name length field outside the file, a negative name length or a name running past
       // the end: the model is not taken (the row keeps its previous one).
@@ -147,6 +130,16 @@ ObjectScanResult ScanObjectParameters(const SceneImage& image,
     result.matches.push_back(std::move(params));
     scanPos = next;
   }
+  return result;
+}
+
+}  // namespace
+
+ObjectScanResult ScanObjectParameters(const SceneImage& image,
+                                      const std::vector<ByteString>& rowNames,
+                                      const ObjectScanHooks& hooks) {
+  ObjectScanResult result = Scan(image, rowNames, hooks);
+  if (image.readFailure()) result.error = *image.readFailure();
   return result;
 }
 

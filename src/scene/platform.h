@@ -19,24 +19,17 @@ class LockedFile {
  public:
   virtual ~LockedFile() = default;
   virtual Result<std::uint64_t> size() = 0;
-  virtual Result<Bytes> readAll() = 0;
+  // Fills `out` with the bytes at the 0-based `offset`; fails when the file ends before.
+  virtual Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
   // Writes at a 0-based offset; the file does not grow past its current end.
   virtual Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
   virtual Status flush() = 0;  // to disk
-  // The whole content, for planning a write: a read-only mapping where the platform has one (only
-  // the pages a planner touches are read), else a copy read once. Valid until the file is closed
-  // or released.
-  virtual Result<std::span<const std::uint8_t>> view();
   // Appends `count` bytes of this file from the 0-based `offset` to `out` (the unchanged stretches
-  // of a length-changing write). The default writes them from view().
+  // of a length-changing write). The default reads and writes them through a small buffer.
   virtual Status copyTo(class NewFile& out, std::uint64_t offset, std::uint64_t count);
   // Gives up the hold just before the scene is replaced by its new content. Windows cannot replace
   // a file that is still open; POSIX can, and keeps the lock until the end.
   virtual void releaseBeforeReplace() {}
-
- private:
-  Bytes copy_;  // the default view
-  bool copied_ = false;
 };
 
 // Opens for reading and writing with the exclusive hold; Locked when another holder exists.

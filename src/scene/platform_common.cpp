@@ -2,25 +2,21 @@
 
 #include "scene/platform.h"
 
+#include <algorithm>
+
 namespace quorvex::platform {
 
-Result<std::span<const std::uint8_t>> LockedFile::view() {
-  if (!copied_) {
-    auto bytes = readAll();
-    if (!bytes) return bytes.error();
-    copy_ = std::move(*bytes);
-    copied_ = true;
-  }
-  return std::span<const std::uint8_t>(copy_);
-}
-
 Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) {
-  auto bytes = view();
-  if (!bytes) return bytes.error();
-  if (offset > bytes->size() || count > bytes->size() - offset) {
-    return MakeError(ErrorKind::WriteFailed, "A copy ran past the end of the scene");
+  Bytes buffer(static_cast<std::size_t>(std::min<std::uint64_t>(count, 1 << 20)));
+  while (count > 0) {
+    const auto chunk = std::span(buffer).first(
+        static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size())));
+    if (auto s = readAt(offset, chunk); !s) return s;
+    if (auto s = out.write(chunk); !s) return s;
+    offset += chunk.size();
+    count -= chunk.size();
   }
-  return out.write(bytes->subspan(offset, count));
+  return OkStatus();
 }
 
 Error TempExistsError(const std::string& quotedPath) {

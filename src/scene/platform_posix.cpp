@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,13 +13,16 @@
 #include <vector>
 
 #include "scene/platform.h"
+#include "scene/scene_file.h"
 
-namespace quorvex::platform {
+namespace quorvex {
+
+std::string QuotedPath(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+
+namespace platform {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) {
-  return "\"" + path.string() + "\"";
-}
+std::string Quoted(const std::filesystem::path& path) { return QuotedPath(path); }
 
 Error SystemError(ErrorKind kind, const std::string& what, int err) {
   return MakeError(kind, what + ": " + std::strerror(err));
@@ -62,30 +64,32 @@ Status WriteAll(int fd, std::span<const std::uint8_t> bytes, const std::filesyst
   return OkStatus();
 }
 
+// Reads every byte of `out` at `offset`; fails when the file ends before.
+Status ReadAll(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
+               const std::filesystem::path& path) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n =
+        ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
+    if (n == 0) {
+      return MakeError(ErrorKind::ChangedOnDisk,
+                       "Cannot read " + Quoted(path) +
+                           ": the file became shorter while it was read (another program "
+                           "changed it)");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return OkStatus();
+}
+
 class PosixNewFile;
 
 class PosixLockedFile final : public LockedFile {
  public:
   PosixLockedFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
-  ~PosixLockedFile() override {
-    if (map_ != nullptr) ::munmap(map_, mapLength_);
-    ::close(fd_);  // closing releases the lock
-  }
-
-  // A shared read-only mapping: a planner reads only the pages it looks at, so a same-length
-  // save of a large scene does not read the whole file. (The mapping sees the in-place patches.)
-  Result<std::span<const std::uint8_t>> view() override {
-    if (map_ == nullptr) {
-      auto length = size();
-      if (!length) return length.error();
-      if (*length == 0) return std::span<const std::uint8_t>();
-      void* map = ::mmap(nullptr, static_cast<std::size_t>(*length), PROT_READ, MAP_SHARED, fd_, 0);
-      if (map == MAP_FAILED) return LockedFile::view();  // e.g. a file system without mappings
-      map_ = map;
-      mapLength_ = static_cast<std::size_t>(*length);
-    }
-    return std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(map_), mapLength_);
-  }
+  ~PosixLockedFile() override { ::close(fd_); }  // closing releases the lock
 
   Status copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) override;
 
@@ -97,23 +101,8 @@ class PosixLockedFile final : public LockedFile {
     return static_cast<std::uint64_t>(st.st_size);
   }
 
-  Result<Bytes> readAll() override {
-    auto length = size();
-    if (!length) return length.error();
-    Bytes bytes(static_cast<std::size_t>(*length));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n =
-          ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path_), errno);
-      if (n == 0) {
-        return MakeError(ErrorKind::NotReadable,
-                         "Cannot read " + Quoted(path_) + ": the file became shorter while read");
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    return bytes;
+  Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    return ReadAll(fd_, offset, out, path_);
   }
 
   Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
@@ -144,8 +133,6 @@ class PosixLockedFile final : public LockedFile {
  private:
   int fd_;
   std::filesystem::path path_;
-  void* map_ = nullptr;
-  std::size_t mapLength_ = 0;
 };
 
 class PosixNewFile final : public NewFile {
@@ -279,4 +266,92 @@ void RemoveQuietly(const std::filesystem::path& path) {
   ::unlink(path.c_str());
 }
 
-}  // namespace quorvex::platform
+}  // namespace platform
+
+namespace {
+
+FileIdentity IdentityFrom(const struct stat& st) {
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+class PosixSceneFile final : public SceneFile {
+ public:
+  PosixSceneFile(int fd, std::filesystem::path path, FileIdentity identity, std::uint64_t size)
+      : SceneFile(std::move(path), identity), fd_(fd), size_(size) {}
+  ~PosixSceneFile() override { ::close(fd_); }  // closing releases the shared lock
+
+  std::uint64_t size() const override { return size_; }
+
+  Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+    return platform::ReadAll(fd_, offset, out, path());
+  }
+
+ private:
+  int fd_;
+  std::uint64_t size_;
+};
+
+}  // namespace
+
+Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return MakeError(ErrorKind::NotReadable,
+                     "Cannot open " + QuotedPath(path) + ": " + std::strerror(errno));
+  }
+  return IdentityFrom(st);
+}
+
+Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
+  if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
+  // A writer may replace the scene between the open and the lock; then the path names another
+  // file than the one locked, and the open is made again (a few times at most).
+  constexpr int kAttempts = 8;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer to appear.
+    platform::Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot open " + QuotedPath(path) + ": " + std::strerror(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot read " + QuotedPath(path) + ": " + std::strerror(errno));
+    }
+    if (S_ISDIR(st.st_mode)) {
+      return MakeError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path) + ": it is a folder");
+    }
+    if (!S_ISREG(st.st_mode)) {
+      return MakeError(ErrorKind::Refused,
+                       QuotedPath(path) +
+                           " is not a regular file (a device, pipe or socket), so it cannot be "
+                           "a scene.");
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxSceneLength) {
+      return MakeError(ErrorKind::Refused,
+                       QuotedPath(path) +
+                           " is larger than 2 GiB; scene files address their bytes with 32-bit "
+                           "lengths, so it cannot be a scene.");
+    }
+    if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK || errno == EAGAIN) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot lock " + QuotedPath(path) + ": " + std::strerror(errno));
+    }
+    struct stat now {};
+    if (::stat(path.c_str(), &now) != 0 || IdentityFrom(now) != IdentityFrom(st)) continue;
+    // The size once more, under the lock: a writer may have changed it before the lock was taken.
+    if (::fstat(fd.get(), &st) != 0) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot read " + QuotedPath(path) + ": " + std::strerror(errno));
+    }
+    return std::unique_ptr<SceneFile>(std::make_unique<PosixSceneFile>(
+        fd.release(), path, IdentityFrom(st), static_cast<std::uint64_t>(st.st_size)));
+  }
+  return MakeError(ErrorKind::ChangedOnDisk,
+                   "The scene " + QuotedPath(path) +
+                       " kept being replaced while it was opened; try again.");
+}
+
+}  // namespace quorvex

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "scene/platform.h"
+#include "scene/scene_file.h"
 
 namespace quorvex::platform {
 namespace {
@@ -95,6 +96,7 @@ class Handle {
   ~Handle() { close(); }
   HANDLE get() const { return handle_; }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void release() { handle_ = INVALID_HANDLE_VALUE; }
   bool close() {
     if (!valid()) return true;
     const bool closed = ::CloseHandle(handle_) != 0;
@@ -145,6 +147,32 @@ Result<std::uint64_t> SizeOf(HANDLE handle, const std::filesystem::path& path) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+// Reads every byte of `out` at `offset`; fails when the file ends before.
+Status ReadAll(HANDLE handle, std::uint64_t offset, std::span<std::uint8_t> out,
+               const std::filesystem::path& path) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const auto want = static_cast<DWORD>(std::min<std::uint64_t>(out.size() - done, kMaxTransfer));
+    DWORD read = 0;
+    OVERLAPPED at = At(offset + done);
+    if (!::ReadFile(handle, out.data() + done, want, &read, &at)) {
+      const DWORD code = ::GetLastError();
+      if (code != ERROR_HANDLE_EOF) {
+        return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), code);
+      }
+      read = 0;
+    }
+    if (read == 0) {
+      return MakeError(ErrorKind::ChangedOnDisk,
+                       "Cannot read " + Quoted(path) +
+                           ": the file became shorter while it was read (another program "
+                           "changed it)");
+    }
+    done += read;
+  }
+  return OkStatus();
+}
+
 class WindowsLockedFile final : public LockedFile {
  public:
   WindowsLockedFile(HANDLE handle, std::filesystem::path path)
@@ -152,30 +180,8 @@ class WindowsLockedFile final : public LockedFile {
 
   Result<std::uint64_t> size() override { return SizeOf(handle_.get(), path_); }
 
-  Result<Bytes> readAll() override {
-    auto length = size();
-    if (!length) return length.error();
-    Bytes bytes(static_cast<std::size_t>(*length));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const auto want =
-          static_cast<DWORD>(std::min<std::uint64_t>(bytes.size() - done, kMaxTransfer));
-      DWORD read = 0;
-      OVERLAPPED at = At(done);
-      if (!::ReadFile(handle_.get(), bytes.data() + done, want, &read, &at)) {
-        const DWORD code = ::GetLastError();
-        if (code != ERROR_HANDLE_EOF) {
-          return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path_), code);
-        }
-        read = 0;
-      }
-      if (read == 0) {
-        return MakeError(ErrorKind::NotReadable,
-                         "Cannot read " + Quoted(path_) + ": the file became shorter while read");
-      }
-      done += read;
-    }
-    return bytes;
+  Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    return ReadAll(handle_.get(), offset, out, path_);
   }
 
   Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
@@ -317,3 +323,83 @@ void RemoveQuietly(const std::filesystem::path& path) {
 }
 
 }  // namespace quorvex::platform
+
+namespace quorvex {
+namespace {
+
+using platform::Handle;
+
+FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+class WindowsSceneFile final : public SceneFile {
+ public:
+  WindowsSceneFile(HANDLE handle, std::filesystem::path path, FileIdentity identity,
+                   std::uint64_t size)
+      : SceneFile(std::move(path), identity), handle_(handle), size_(size) {}
+
+  std::uint64_t size() const override { return size_; }
+
+  Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+    return platform::ReadAll(handle_.get(), offset, out, path());
+  }
+
+ private:
+  Handle handle_;
+  std::uint64_t size_;
+};
+
+}  // namespace
+
+std::string QuotedPath(const std::filesystem::path& path) { return platform::Quoted(path); }
+
+Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+  Handle handle(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info)) {
+    return platform::SystemError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path),
+                                 ::GetLastError());
+  }
+  return IdentityFrom(info);
+}
+
+Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
+  if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
+  if (auto probe = platform::ProbeNotHeld(path); !probe) return probe.error();
+  // Reading is shared, writing is not: no writer changes the scene while it is read.
+  HANDLE raw = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (raw == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    if (platform::HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+    return platform::SystemError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path), code);
+  }
+  Handle handle(raw);
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
+    return MakeError(ErrorKind::Refused, QuotedPath(path) +
+                                             " is not a regular file (a device, pipe or socket), "
+                                             "so it cannot be a scene.");
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle.get(), &info)) {
+    return platform::SystemError(ErrorKind::NotReadable, "Cannot read " + QuotedPath(path),
+                                 ::GetLastError());
+  }
+  auto size = platform::SizeOf(handle.get(), path);
+  if (!size) return size.error();
+  if (*size > kMaxSceneLength) {
+    return MakeError(ErrorKind::Refused,
+                     QuotedPath(path) +
+                         " is larger than 2 GiB; scene files address their bytes with 32-bit "
+                         "lengths, so it cannot be a scene.");
+  }
+  HANDLE kept = handle.get();
+  handle.release();
+  return std::unique_ptr<SceneFile>(
+      std::make_unique<WindowsSceneFile>(kept, path, IdentityFrom(info), *size));
+}
+
+}  // namespace quorvex

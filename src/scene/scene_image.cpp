@@ -3,28 +3,180 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 namespace quorvex {
 
+Status MemorySource::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
+    return MakeError(ErrorKind::NotReadable, "A read ran past the end of the bytes");
+  }
+  if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
+  return OkStatus();
+}
+
+// A few blocks, least recently used replaced first: enough for a scan that steps forwards and now
+// and then looks back a little (a length field, the byte before a candidate marker).
+struct SceneImage::Cache {
+  static constexpr Pos kBlockSize = 256 * 1024;
+  static constexpr std::size_t kBlocks = 4;
+  struct Block {
+    Pos first = 0;  // 1-based position of the block's first byte; 0 = empty slot
+    Bytes bytes;
+    std::uint64_t lastUse = 0;
+  };
+  std::array<Block, kBlocks> blocks;
+  std::uint64_t clock = 0;
+  std::optional<Error> failure;
+};
+
+SceneImage::SceneImage() : cache_(std::make_unique<Cache>()) { resetRun(); }
+
+SceneImage::SceneImage(std::span<const std::uint8_t> bytes)
+    : memory_(bytes), length_(static_cast<Pos>(bytes.size())), cache_(std::make_unique<Cache>()) {
+  resetRun();
+}
+
+SceneImage::SceneImage(const ByteSource& source)
+    : source_(&source),
+      memory_(source.memory()),
+      length_(static_cast<Pos>(source.size())),
+      cache_(std::make_unique<Cache>()) {
+  resetRun();
+}
+
+SceneImage::SceneImage(const SceneImage& other)
+    : source_(other.source_),
+      memory_(other.memory_),
+      length_(other.length_),
+      cache_(std::make_unique<Cache>()) {
+  resetRun();
+}
+
+SceneImage& SceneImage::operator=(const SceneImage& other) {
+  if (this != &other) *this = SceneImage(other);
+  return *this;
+}
+
+SceneImage::SceneImage(SceneImage&& other) noexcept = default;
+SceneImage& SceneImage::operator=(SceneImage&& other) noexcept = default;
+SceneImage::~SceneImage() = default;
+
+void SceneImage::resetRun() const {
+  if (!memory_.empty() || length_ == 0) {
+    runData_ = memory_.data();
+    runFirst_ = 1;
+    runEnd_ = memory_.empty() ? 1 : length_ + 1;
+  } else {
+    runData_ = nullptr;
+    runFirst_ = 1;
+    runEnd_ = 1;
+  }
+}
+
+const std::optional<Error>& SceneImage::readFailure() const { return cache_->failure; }
+
+const std::uint8_t* SceneImage::load(Pos pos) const {
+  if (!memory_.empty()) return memory_.data() + (pos - 1);  // contains(pos, 1) was checked
+  Cache& cache = *cache_;
+  const Pos first = (pos - 1) / Cache::kBlockSize * Cache::kBlockSize + 1;
+  Cache::Block* slot = nullptr;
+  for (auto& block : cache.blocks) {
+    if (block.first == first) {
+      slot = &block;
+      break;
+    }
+  }
+  if (slot == nullptr) {
+    slot = &*std::min_element(cache.blocks.begin(), cache.blocks.end(),
+                              [](const auto& a, const auto& b) { return a.lastUse < b.lastUse; });
+    const auto count = static_cast<std::size_t>(std::min(Cache::kBlockSize, length_ - first + 1));
+    slot->bytes.resize(count);
+    slot->first = first;
+    auto read = source_->readAt(static_cast<std::uint64_t>(first - 1), slot->bytes);
+    if (!read) {
+      std::fill(slot->bytes.begin(), slot->bytes.end(), std::uint8_t{0});
+      if (!cache.failure) cache.failure = read.error();
+    }
+  }
+  slot->lastUse = ++cache.clock;
+  runData_ = slot->bytes.data();
+  runFirst_ = first;
+  runEnd_ = first + static_cast<Pos>(slot->bytes.size());
+  return runData_ + (pos - first);
+}
+
+bool SceneImage::copyOut(Pos pos, Pos count, std::uint8_t* out) const {
+  if (!contains(pos, count)) return false;
+  if (count == 0) return true;
+  if (!memory_.empty()) {
+    std::memcpy(out, memory_.data() + (pos - 1), static_cast<std::size_t>(count));
+    return true;
+  }
+  // A long stretch (a script's text) goes straight from the source, past the cache.
+  if (count > Cache::kBlockSize) {
+    auto read = source_->readAt(static_cast<std::uint64_t>(pos - 1),
+                                std::span(out, static_cast<std::size_t>(count)));
+    if (!read) {
+      std::memset(out, 0, static_cast<std::size_t>(count));
+      if (!cache_->failure) cache_->failure = read.error();
+    }
+    return true;
+  }
+  while (count > 0) {
+    const auto piece = run(pos);
+    const auto n = std::min<Pos>(count, static_cast<Pos>(piece.size()));
+    std::memcpy(out, piece.data(), static_cast<std::size_t>(n));
+    out += n;
+    pos += n;
+    count -= n;
+  }
+  return true;
+}
+
+std::span<const std::uint8_t> SceneImage::run(Pos pos) const {
+  if (!contains(pos, 1)) return {};
+  if (!(pos >= runFirst_ && pos < runEnd_)) load(pos);
+  return {runData_ + (pos - runFirst_), static_cast<std::size_t>(runEnd_ - pos)};
+}
+
+bool SceneImage::forEachRun(Pos pos, Pos count,
+                            const std::function<void(std::span<const std::uint8_t>)>& piece) const {
+  if (!contains(pos, count)) return false;
+  while (count > 0) {
+    auto bytes = run(pos);
+    if (static_cast<Pos>(bytes.size()) > count) bytes = bytes.first(static_cast<std::size_t>(count));
+    piece(bytes);
+    pos += static_cast<Pos>(bytes.size());
+    count -= static_cast<Pos>(bytes.size());
+  }
+  return true;
+}
+
 bool SceneImage::matchAt(Pos pos, std::span<const std::uint8_t> pattern) const {
-  const auto window = view(pos, static_cast<Pos>(pattern.size()));
-  if (window.size() != pattern.size()) return false;
-  return std::equal(window.begin(), window.end(), pattern.begin());
+  const auto count = static_cast<Pos>(pattern.size());
+  if (!contains(pos, count)) return false;
+  for (Pos i = 0; i < count; ++i) {
+    if (*byteAt(pos + i) != pattern[static_cast<std::size_t>(i)]) return false;
+  }
+  return true;
 }
 
 bool SceneImage::windowHasMarker(Pos pos, Pos width, std::uint16_t m) const {
-  if (width < 2) return false;
-  const auto window = view(pos, width);
-  if (static_cast<Pos>(window.size()) != width) return false;
-  for (std::size_t i = 0; i + 1 < window.size(); ++i) {
-    if (window[i] == marker::Low(m) && window[i + 1] == marker::High(m)) return true;
+  if (width < 2 || !contains(pos, width)) return false;
+  for (Pos i = 0; i + 1 < width; ++i) {
+    if (markerAt(pos + i, m)) return true;
   }
   return false;
 }
 
 std::optional<std::uint32_t> SceneImage::uint32At(Pos pos) const {
-  if (!contains(pos, 4)) return std::nullopt;
-  const auto* p = bytes_.data() + (pos - 1);
+  std::uint8_t p[4];
+  if (pos >= runFirst_ && pos + 3 < runEnd_) {
+    std::memcpy(p, runData_ + (pos - runFirst_), 4);
+  } else if (!copyOut(pos, 4, p)) {
+    return std::nullopt;
+  }
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -43,13 +195,51 @@ std::optional<float> SceneImage::floatAt(Pos pos) const {
 
 std::optional<ByteString> SceneImage::bytesAt(Pos pos, Pos count) const {
   if (!contains(pos, count)) return std::nullopt;
-  const auto window = view(pos, count);
-  return ByteString(reinterpret_cast<const char*>(window.data()), window.size());
+  ByteString out(static_cast<std::size_t>(count), '\0');
+  copyOut(pos, count, reinterpret_cast<std::uint8_t*>(out.data()));
+  return out;
 }
 
-std::span<const std::uint8_t> SceneImage::view(Pos pos, Pos count) const {
-  if (!contains(pos, count)) return {};
-  return bytes_.subspan(static_cast<std::size_t>(pos - 1), static_cast<std::size_t>(count));
+std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t b0,
+                               std::uint8_t b1) {
+  Pos second = std::max<Pos>(from, 1) + 1;
+  while (second <= image.length()) {
+    const auto bytes = image.run(second);
+    const void* hit = std::memchr(bytes.data(), b1, bytes.size());
+    if (!hit) {
+      second += static_cast<Pos>(bytes.size());
+      continue;
+    }
+    const Pos at = second + (static_cast<const std::uint8_t*>(hit) - bytes.data());
+    if (*image.byteAt(at - 1) == b0) return at - 1;
+    second = at + 1;
+  }
+  return std::nullopt;
+}
+
+std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,
+                            std::string_view pattern) {
+  const auto size = static_cast<Pos>(pattern.size());
+  if (size == 0) return std::nullopt;
+  first = std::max<Pos>(first, 1);
+  last = std::min(last, image.length());
+  const auto lead = static_cast<unsigned char>(pattern[0]);
+  const auto rest = std::span(reinterpret_cast<const std::uint8_t*>(pattern.data()) + 1,
+                              pattern.size() - 1);
+  Pos x = first;
+  while (x + size - 1 <= last) {
+    auto bytes = image.run(x);
+    const auto span = std::min<Pos>(static_cast<Pos>(bytes.size()), last - size + 2 - x);
+    const void* hit = std::memchr(bytes.data(), lead, static_cast<std::size_t>(span));
+    if (!hit) {
+      x += span;
+      continue;
+    }
+    const Pos at = x + (static_cast<const std::uint8_t*>(hit) - bytes.data());
+    if (image.matchAt(at + 1, rest)) return at;
+    x = at + 1;
+  }
+  return std::nullopt;
 }
 
 void AppendUint32(Bytes& out, std::uint32_t value) {

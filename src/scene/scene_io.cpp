@@ -1,28 +1,44 @@
 #include "scene/scene_io.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 #include <vector>
 
 #include "scene/platform.h"
+#include "scene/scene_file.h"
 
 namespace quorvex {
 namespace {
 
 std::optional<std::uint64_t> g_failAfterBytes;
 
-// Scene files address their bytes with signed 32-bit lengths and positions.
-constexpr std::uint64_t kMaxSceneLength = std::numeric_limits<std::int32_t>::max();
-
-std::string Quoted(const std::filesystem::path& path) {
-  return "\"" + path.string() + "\"";
-}
+std::string Quoted(const std::filesystem::path& path) { return QuotedPath(path); }
 
 Error TooLarge(const std::filesystem::path& path) {
   return MakeError(ErrorKind::Refused, Quoted(path) +
                                            " is larger than 2 GiB; scene files address their "
                                            "bytes with 32-bit lengths, so it cannot be a scene.");
+}
+
+// The locked scene as a byte source, read with positioned reads (never mapped: a mapping would
+// crash the process should another program truncate the file while it is planned).
+class LockedFileSource final : public ByteSource {
+ public:
+  LockedFileSource(platform::LockedFile& file, std::uint64_t size) : file_(file), size_(size) {}
+  std::uint64_t size() const override { return size_; }
+  Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+    return file_.readAt(offset, out);
+  }
+
+ private:
+  platform::LockedFile& file_;
+  std::uint64_t size_;
+};
+
+// The bytes at a 0-based offset, as read now.
+Bytes Span(const SceneImage& image, std::uint64_t offset, std::uint64_t count) {
+  const auto bytes = image.bytesAt(static_cast<Pos>(offset) + 1, static_cast<Pos>(count));
+  return bytes ? Bytes(bytes->begin(), bytes->end()) : Bytes();
 }
 
 // Counts the bytes written by one write operation for the failure seam.
@@ -73,7 +89,7 @@ struct Patch {
   Bytes original;  // the bytes they replace, for putting back after a failure
 };
 
-std::vector<Patch> MergedPatches(std::span<const std::uint8_t> current, const EditPlan& plan) {
+std::vector<Patch> MergedPatches(const SceneImage& current, const EditPlan& plan) {
   constexpr std::uint64_t kMaxGap = 4096;
   std::vector<Patch> patches;
   for (const auto& e : plan.edits()) {
@@ -81,25 +97,23 @@ std::vector<Patch> MergedPatches(std::span<const std::uint8_t> current, const Ed
       auto& last = patches.back();
       const auto lastEnd = last.offset + last.bytes.size();
       if (e.offset >= lastEnd && e.offset - lastEnd <= kMaxGap) {
-        const auto gap = current.subspan(lastEnd, e.offset - lastEnd);
+        const auto gap = Span(current, lastEnd, e.offset - lastEnd);
         last.bytes.insert(last.bytes.end(), gap.begin(), gap.end());
         last.bytes.insert(last.bytes.end(), e.insert.begin(), e.insert.end());
-        const auto old = current.subspan(lastEnd, e.offset - lastEnd + e.removeCount);
+        const auto old = Span(current, lastEnd, e.offset - lastEnd + e.removeCount);
         last.original.insert(last.original.end(), old.begin(), old.end());
         continue;
       }
     }
-    const auto old = current.subspan(e.offset, e.removeCount);
+    const auto old = Span(current, e.offset, e.removeCount);
     patches.push_back(Patch{e.offset, e.insert, Bytes(old.begin(), old.end())});
   }
   return patches;
 }
 
 // Same-length plan: patch the bytes in place. Should a write fail part-way, the bytes already
-// written are put back as they were (kept aside first: the view of the file may be a mapping that
-// shows the patches).
-Status PatchInPlace(platform::LockedFile& file, std::span<const std::uint8_t> current,
-                    const EditPlan& plan) {
+// written are put back as they were (kept aside first).
+Status PatchInPlace(platform::LockedFile& file, const SceneImage& current, const EditPlan& plan) {
   const std::vector<Patch> patches = MergedPatches(current, plan);
   WriteBudget budget;
   std::size_t written = 0;
@@ -138,57 +152,21 @@ std::filesystem::path PathFromUtf8(const std::string& utf8) {
 #endif
 }
 
-Result<Bytes> LoadScene(const std::filesystem::path& path) {
-  return LoadScene(path, nullptr);
-}
-
-Result<Bytes> LoadScene(const std::filesystem::path& path,
-                        const std::function<void()>& betweenBlocks) {
-  if (path.empty()) return MakeError(ErrorKind::NoFile, "****** Select File ******");
-  if (auto probe = platform::ProbeNotHeld(path); !probe) return probe.error();
-
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path));
-  in.seekg(0, std::ios::end);
-  const auto end = in.tellg();
-  if (end < 0) return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(path));
-  const auto length = static_cast<std::uint64_t>(end);
-  if (length > kMaxSceneLength) return TooLarge(path);
-  in.seekg(0, std::ios::beg);
-  // Read block by block: the buffer's pages are first touched a block at a time too.
-  constexpr std::uint64_t kBlock = 1 << 20;
-  Bytes bytes;
-  bytes.reserve(static_cast<std::size_t>(length));
-  while (bytes.size() < length) {
-    const auto done = bytes.size();
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length - done));
-    bytes.resize(done + count);
-    if (!in.read(reinterpret_cast<char*>(bytes.data() + done),
-                 static_cast<std::streamsize>(count))) {
-      return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(path));
-    }
-    if (betweenBlocks) betweenBlocks();
-  }
-  return bytes;
-}
-
 Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& planner) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, "****** Select File ******");
   auto opened = platform::OpenLocked(path);
   if (!opened) return opened.error();
   auto& file = **opened;
 
-  // Refuse an oversized file before reading it into memory.
   auto size = file.size();
   if (!size) return size.error();
   if (*size > kMaxSceneLength) return TooLarge(path);
-  auto current = file.view();
-  if (!current) return current.error();
-  if (current->size() > kMaxSceneLength) return TooLarge(path);
+  const LockedFileSource source(file, *size);
+  const SceneImage current(source);
 
-  auto plan = planner(*current);
+  auto plan = CheckedRead(current, planner(current));
   if (!plan) return plan.error();
-  if (plan->originalLength() != current->size()) {
+  if (plan->originalLength() != *size) {
     return MakeError(ErrorKind::ChangedOnDisk,
                      "The scene changed on disk while it was being saved; reload it.");
   }
@@ -200,14 +178,14 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
   }
 
   if (plan->keepsLength()) {
-    if (auto s = PatchInPlace(file, *current, *plan); !s) return s.error();
+    if (auto s = PatchInPlace(file, current, *plan); !s) return s.error();
     return WriteMode::PatchedInPlace;
   }
 
   const auto temp = TempPathFor(path);
   auto created = platform::CreateExclusive(temp);
   if (!created) return created.error();
-  if (auto s = StreamNewContent(**created, file, current->size(), *plan); !s) {
+  if (auto s = StreamNewContent(**created, file, *size, *plan); !s) {
     created->reset();
     platform::RemoveQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");

@@ -1,11 +1,7 @@
 #pragma once
-// Reading a scene for a scan and writing changes back safely.
+// Writing changes back into a scene safely. (Reading goes through SceneFile.)
 //
-// Reading: the file is first probed for another program holding it (Windows: an open with all
-// sharing denied; POSIX: a non-blocking exclusive advisory lock, which Quorvex also holds while it
-// writes), then read whole.
-//
-// Writing: the writer takes the lock, reads the current content, lets the caller build an edit
+// The writer takes the lock, reads the current content, lets the caller build an edit
 // plan against it (the caller checks that the file is still what its scan saw), then either
 // patches bytes in place (same length) or writes the complete new content to "<scene>.save",
 // flushes it, and replaces the scene with one rename. On disk the scene is always either the old
@@ -24,18 +20,10 @@
 
 namespace quorvex {
 
-// Probes for another program holding the file, then reads it whole.
-// Errors: NoFile (empty path), Locked (kFileUsedMessage), NotReadable, Refused (beyond 2 GiB).
-Result<Bytes> LoadScene(const std::filesystem::path& path);
-// The same, reading 1 MiB at a time and calling `betweenBlocks` after each block, so that a window
-// can stay responsive while a large scene is read.
-Result<Bytes> LoadScene(const std::filesystem::path& path,
-                        const std::function<void()>& betweenBlocks);
-
 enum class WriteMode { NothingWritten, PatchedInPlace, Replaced };
 
 // Builds the plan from the file's current content; returns an Error to refuse the write.
-using Planner = std::function<Result<EditPlan>(std::span<const std::uint8_t> current)>;
+using Planner = std::function<Result<EditPlan>(const SceneImage& current)>;
 
 // Locks the scene, reads it, calls the planner and applies the plan. Every failure leaves the file
 // byte for byte unchanged and says what happened. An existing "<scene>.save" is never overwritten:

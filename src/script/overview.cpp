@@ -28,12 +28,13 @@ Status WriteScriptOverview(const SceneImage& image, const Catalogue& catalogue,
   // Every script is checked before the first piece goes out, so a damaged scene gives no text.
   for (const auto& row : catalogue.rows) {
     if (!Shown(row)) continue;
-    if (auto length = ScriptLengthAt(image, *row.scriptLengthPos); !length) return length.error();
+    if (auto length = ScriptLengthAt(image, *row.scriptLengthPos); !length) {
+      return CheckedRead(image, Status(length.error()));
+    }
   }
   for (const auto& row : catalogue.rows) {
     if (!Shown(row)) continue;
     const Pos at = *row.scriptLengthPos;
-    const auto text = image.view(at + 4, *ScriptLengthAt(image, at));
     sink("\r\n\r\n");
     sink(kOverviewStars);
     sink(kOverviewNameOpen);
@@ -41,9 +42,11 @@ Status WriteScriptOverview(const SceneImage& image, const Catalogue& catalogue,
     sink(kOverviewNameClose);
     sink(kOverviewStars);
     sink("\r\n");
-    sink(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    image.forEachRun(at + 4, *ScriptLengthAt(image, at), [&](std::span<const std::uint8_t> text) {
+      sink(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    });
   }
-  return OkStatus();
+  return CheckedRead(image, OkStatus());
 }
 
 Result<ByteString> BuildScriptOverview(const SceneImage& image, const Catalogue& catalogue) {

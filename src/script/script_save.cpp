@@ -52,9 +52,8 @@ Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row
   return target;
 }
 
-Result<EditPlan> PlanScriptSave(std::span<const std::uint8_t> current,
+Result<EditPlan> PlanScriptSave(const SceneImage& image,
                                 const ScriptSaveTarget& target, const ByteString& newText) {
-  const SceneImage image(current);
   if (auto s = CheckSceneLength(image, target.sceneLength); !s) return s.error();
 
   const Pos p = target.scriptLengthPos;
@@ -83,7 +82,7 @@ Result<EditPlan> PlanScriptSave(std::span<const std::uint8_t> current,
   }
 
   const auto newLength = static_cast<std::int64_t>(newText.size());
-  EditPlan plan(current.size());
+  EditPlan plan(static_cast<std::uint64_t>(image.length()));
   const Edit text{static_cast<std::uint64_t>(p - 1 + 4), static_cast<std::uint64_t>(org),
                   Bytes(newText.begin(), newText.end())};
   if (newLength == org) {
@@ -134,7 +133,7 @@ Result<EditPlan> PlanScriptSave(std::span<const std::uint8_t> current,
 
 Result<WriteMode> SaveScript(const std::filesystem::path& path, const ScriptSaveTarget& target,
                              const ByteString& newText) {
-  return WriteScene(path, [&](std::span<const std::uint8_t> current) {
+  return WriteScene(path, [&](const SceneImage& current) {
     return PlanScriptSave(current, target, newText);
   });
 }

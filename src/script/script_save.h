@@ -44,10 +44,10 @@ struct ScriptSaveTarget {
 // position).
 Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row);
 
-// The edits that write `newText` (Windows-1252 bytes) over the script, checked against `current`,
+// The edits that write `newText` (Windows-1252 bytes) over the script, checked against `image`,
 // the file's present content. Errors: ChangedOnDisk when the file is no longer what the scan saw,
 // Refused when a length change cannot be made without losing or corrupting data.
-Result<EditPlan> PlanScriptSave(std::span<const std::uint8_t> current,
+Result<EditPlan> PlanScriptSave(const SceneImage& image,
                                 const ScriptSaveTarget& target, const ByteString& newText);
 
 // Locks the scene at `path`, plans against its current content and writes the change safely.

@@ -24,6 +24,7 @@
 #include "objects/modify_object.h"
 #include "objects/rotation.h"
 #include "scene/object_params.h"
+#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "scene/text_codec.h"
 #include "scene/write_checks.h"
@@ -399,7 +400,7 @@ void Form1::ObjectModify() {
   }
 
   // The position must be the one the scan finds for this row in the file as it is now.
-  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
   if (!loaded) {
     reportFailure(loaded.error());
     return;
@@ -408,7 +409,7 @@ void Form1::ObjectModify() {
   for (int row = 0; row < List2_->count() && row < kRowSlots; ++row) {
     rowNames.push_back(state_.EntryName[static_cast<std::size_t>(row)]);
   }
-  const ObjectScanResult scan = quorvex::ScanObjectParameters(SceneImage(*loaded), rowNames);
+  const ObjectScanResult scan = quorvex::ScanObjectParameters(SceneImage(**loaded), rowNames);
   const ObjectParams* found = nullptr;
   for (const ObjectParams& match : scan.matches) {
     if (match.row == r) found = &match;  // a later match of the row overwrites, as in the scan
@@ -435,7 +436,8 @@ void Form1::ObjectModify() {
   request.rotation[1] = state_.EntryRotationB[slot];
   request.rotation[2] = std::bit_cast<std::uint32_t>(state_.EntryRotationC[slot]);
   request.rotation[3] = state_.EntryRotationD[slot];
-  request.sceneLength = static_cast<Pos>(loaded->size());
+  request.sceneLength = static_cast<Pos>((*loaded)->size());
+  loaded->reset();  // the read hold goes before the write takes the scene
   Result<WriteMode> written = ModifyObject(PathFromUtf8(state_.ScenePath), request);
   if (!written) {
     reportFailure(written.error());  // the scene and the row's values are unchanged

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "objects/model_listing.h"
+#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "ui/form1.h"
 #include "ui/scene_text.h"
@@ -32,13 +33,13 @@ void Form1::ListSceneModels() {
     messages_->inform(QString::fromLatin1(kAppTitle), QStringLiteral(" Please select file!!"));
     return;
   }
-  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath), [this] { yieldToEvents(); });
+  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
   if (!loaded) {
     List1_->addItem(QString());
     reportFailure(loaded.error());
     return;
   }
-  const SceneImage image(*loaded);
+  const SceneImage image(**loaded);
   ProgressBar2_->setValue(1);
   List1_->addItem(QStringLiteral("Processing"));
   List1_->repaint();

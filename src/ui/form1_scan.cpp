@@ -9,6 +9,7 @@
 
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
+#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "script/overview.h"
 #include "ui/byte_text_edit.h"
@@ -82,14 +83,13 @@ void Form1::ScanScene() {
   };
 
   scannedPath_.clear();
-  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
   if (!loaded) {
     fail(loaded.error());
     return;
   }
   WaitCursor hourglass;
-  const Bytes& bytes = *loaded;
-  const SceneImage image(bytes);
+  const SceneImage image(**loaded);
   state_.SceneLength = image.length();
   state_.SceneFileName = File1FileName().toUtf8().toStdString();
 
@@ -178,12 +178,12 @@ void Form1::BuildScriptOverview() {
     reportSelectFile();
     return;
   }
-  Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
   if (!loaded) {
     reportFailure(loaded.error());
     return;
   }
-  const SceneImage image(*loaded);
+  const SceneImage image(**loaded);
   state_.SceneLength = image.length();
 
   // The rows as the list shows them: only ticked rows contribute.
@@ -217,13 +217,13 @@ void Form1::ScanObjectParameters(const SceneImage* openImage) {
     finish();
     return;
   }
-  Bytes ownBytes;
+  std::unique_ptr<SceneFile> ownFile;
   SceneImage ownImage;
   if (openImage == nullptr) {
-    Result<Bytes> loaded = LoadScene(PathFromUtf8(state_.ScenePath));
+    auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
     if (!loaded) return;  // silently: the next opening of the insert panel tries again
-    ownBytes = std::move(*loaded);
-    ownImage = SceneImage(ownBytes);
+    ownFile = std::move(*loaded);
+    ownImage = SceneImage(*ownFile);
     openImage = &ownImage;
   }
   state_.SceneLength = openImage->length();

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 #include <cmath>
 
+#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
@@ -31,14 +32,14 @@ void Form1::List2_Click() {
   };
   const bool hasScript = List2_->item(r)->checkState() == Qt::Checked;
   if (hasScript && state_.ScriptLengthPos[slot]) {
-    Result<Bytes> loaded = LoadScene(PathFromUtf8(scannedPath_));
+    auto loaded = SceneFile::Open(PathFromUtf8(scannedPath_));
     if (!loaded) {
       showNoScript();
       reportFailure(loaded.error());
       state_.ReloadPending = false;
       return;
     }
-    const SceneImage image(*loaded);
+    const SceneImage image(**loaded);
     state_.SceneLength = image.length();
     const Pos p = *state_.ScriptLengthPos[slot];
     const std::optional<std::int32_t> n = image.int32At(p);

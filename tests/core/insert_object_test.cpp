@@ -114,7 +114,7 @@ InsertRequest Request(ByteString name, std::optional<Category> category, ByteStr
 }
 
 Bytes Inserted(const Bytes& before, const InsertRequest& request) {
-  auto plan = PlanInsert(before, request);
+  auto plan = PlanInsert(SceneImage(before), request);
   EXPECT_TRUE(plan.ok()) << (plan.ok() ? "" : plan.error().message);
   return plan.ok() ? plan->apply(before) : before;
 }
@@ -190,7 +190,7 @@ TEST(InsertObject, GrowthPerCategory) {
 TEST(InsertObject, Refusals) {
   const Demo demo;
   auto refusal = [](const Bytes& bytes, const InsertRequest& request) {
-    auto plan = PlanInsert(bytes, request);
+    auto plan = PlanInsert(SceneImage(bytes), request);
     EXPECT_FALSE(plan.ok());
     return plan.ok() ? std::string() : plan.error().message;
   };
@@ -210,7 +210,7 @@ TEST(InsertObject, Refusals) {
   spec.withDefinitionSection = false;
   const Bytes noDefinitions = testing::BuildScene(spec);
   EXPECT_NE(refusal(noDefinitions, female).find("0xAE20"), std::string::npos);
-  EXPECT_TRUE(PlanInsert(noDefinitions, Request("Ann", std::nullopt, "")).ok());
+  EXPECT_TRUE(PlanInsert(SceneImage(noDefinitions), Request("Ann", std::nullopt, "")).ok());
 
   const SceneImage image(demo.bytes);
   const Pos p = *FindObjectsSection(image);
@@ -223,8 +223,8 @@ TEST(InsertObject, Refusals) {
 
   auto stale = female;
   stale.sceneLength = static_cast<Pos>(demo.bytes.size()) + 1;
-  EXPECT_EQ(PlanInsert(demo.bytes, stale).error().kind, ErrorKind::ChangedOnDisk);
-  EXPECT_EQ(PlanInsert(demo.bytes, Request("", Category::Female, "")).error().kind,
+  EXPECT_EQ(PlanInsert(SceneImage(demo.bytes), stale).error().kind, ErrorKind::ChangedOnDisk);
+  EXPECT_EQ(PlanInsert(SceneImage(demo.bytes), Request("", Category::Female, "")).error().kind,
             ErrorKind::Invalid);
 }
 
@@ -272,7 +272,7 @@ TEST_F(ModifyFixture, WritesTheTenValuesAtTheirOffsetsAndNothingElse) {
   }
   request.rotation[0] = FloatBits(1.0f);
   request.rotation[2] = FloatBits(6.123234e-17f);
-  auto plan = PlanModify(scene, request);
+  auto plan = PlanModify(SceneImage(scene), request);
   ASSERT_TRUE(plan.ok()) << plan.error().message;
   EXPECT_TRUE(plan->keepsLength());
   const Bytes after = plan->apply(scene);
@@ -298,27 +298,27 @@ TEST_F(ModifyFixture, RefusesWithoutAPositionOrWhenTheObjectMoved) {
   auto request = ModifyRequestFrom(cop, static_cast<Pos>(scene.size()));
   auto none = request;
   none.translationPos = 0;
-  EXPECT_EQ(PlanModify(scene, none).error().kind, ErrorKind::NoObject);
+  EXPECT_EQ(PlanModify(SceneImage(scene), none).error().kind, ErrorKind::NoObject);
 
   auto elsewhere = request;
   elsewhere.translationPos += 1;
-  EXPECT_EQ(PlanModify(scene, elsewhere).error().kind, ErrorKind::ChangedOnDisk);
+  EXPECT_EQ(PlanModify(SceneImage(scene), elsewhere).error().kind, ErrorKind::ChangedOnDisk);
 
   auto renamed = request;
   renamed.name = "Cop02";
-  EXPECT_EQ(PlanModify(scene, renamed).error().kind, ErrorKind::ChangedOnDisk);
+  EXPECT_EQ(PlanModify(SceneImage(scene), renamed).error().kind, ErrorKind::ChangedOnDisk);
 
   auto stale = request;
   stale.sceneLength -= 1;
-  EXPECT_EQ(PlanModify(scene, stale).error().kind, ErrorKind::ChangedOnDisk);
+  EXPECT_EQ(PlanModify(SceneImage(scene), stale).error().kind, ErrorKind::ChangedOnDisk);
 
   Bytes otherB = scene;
   otherB[static_cast<std::size_t>(cop.translationPos + 22 - 1)] ^= 0x40;
-  EXPECT_EQ(PlanModify(otherB, request).error().kind, ErrorKind::ChangedOnDisk);
+  EXPECT_EQ(PlanModify(SceneImage(otherB), request).error().kind, ErrorKind::ChangedOnDisk);
 
   auto pastEnd = request;
   pastEnd.translationPos = static_cast<Pos>(scene.size()) + 100;
-  EXPECT_FALSE(PlanModify(scene, pastEnd).ok());
+  EXPECT_FALSE(PlanModify(SceneImage(scene), pastEnd).ok());
 }
 
 TEST_F(ModifyFixture, FailingPatchOnDiskIsRolledBack) {

@@ -27,6 +27,7 @@
 #include <unistd.h>
 #endif
 
+#include "support/load_scene.h"
 #include "scene/catalogue.h"
 #include "scene/scene_io.h"
 #include "support/scene_builder.h"
@@ -108,20 +109,20 @@ class ForeignHold {
 };
 
 // A plan that grows the scene: a chunk appended at the end, the root length corrected.
-Result<EditPlan> AppendChunk(std::span<const std::uint8_t> current) {
-  EditPlan plan(current.size());
+Result<EditPlan> AppendChunk(const SceneImage& current) {
+  EditPlan plan(static_cast<std::uint64_t>(current.length()));
   const Bytes chunk = testing::Chunk(0x0001, testing::ToBytes("added"));
-  if (auto s = plan.patchInt32(3, static_cast<std::int32_t>(current.size() + chunk.size())); !s) {
+  if (auto s = plan.patchInt32(3, static_cast<std::int32_t>(current.length() + static_cast<Pos>(chunk.size()))); !s) {
     return s.error();
   }
-  if (auto s = plan.insertAt(static_cast<Pos>(current.size()) + 1, chunk); !s) return s.error();
+  if (auto s = plan.insertAt(current.length() + 1, chunk); !s) return s.error();
   return plan;
 }
 
 // A plan that keeps the length: the last byte replaced.
-Result<EditPlan> PatchOneByte(std::span<const std::uint8_t> current) {
-  EditPlan plan(current.size());
-  if (auto s = plan.add(Edit{current.size() - 1, 1, Bytes{'!'}}); !s) return s.error();
+Result<EditPlan> PatchOneByte(const SceneImage& current) {
+  EditPlan plan(static_cast<std::uint64_t>(current.length()));
+  if (auto s = plan.add(Edit{static_cast<std::uint64_t>(current.length()) - 1, 1, Bytes{'!'}}); !s) return s.error();
   return plan;
 }
 
@@ -197,7 +198,7 @@ TEST_F(PlatformTest, WriteHoldsSceneAgainstSecondWriterAndStillReplacesIt) {
   for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
     std::optional<Error> loadDuringWrite;
     std::optional<Error> writeDuringWrite;
-    auto first = WriteScene(scene_, [&](std::span<const std::uint8_t> current) {
+    auto first = WriteScene(scene_, [&](const SceneImage& current) {
       auto load = LoadScene(scene_);
       if (!load.ok()) loadDuringWrite = load.error();
       auto second = WriteScene(scene_, PatchOneByte);
@@ -210,7 +211,7 @@ TEST_F(PlatformTest, WriteHoldsSceneAgainstSecondWriterAndStillReplacesIt) {
     EXPECT_EQ(writeDuringWrite->kind, ErrorKind::Locked);
     EXPECT_EQ(writeDuringWrite->message, kFileUsedMessage);
 
-    auto expected = planner(expected_);
+    auto expected = planner(SceneImage(expected_));
     ASSERT_TRUE(expected.ok());
     expected_ = expected->apply(expected_);
     ExpectSceneOnDisk();  // the first writer's content
@@ -241,8 +242,8 @@ TEST_F(PlatformTest, SceneUnderNonAsciiFolderOpensAndSaves) {
   ASSERT_TRUE(grown.ok()) << grown.error().message;
   EXPECT_EQ(*grown, WriteMode::Replaced);
 
-  expected_ = PatchOneByte(expected_)->apply(expected_);
-  expected_ = AppendChunk(expected_)->apply(expected_);
+  expected_ = PatchOneByte(SceneImage(expected_))->apply(expected_);
+  expected_ = AppendChunk(SceneImage(expected_))->apply(expected_);
   ExpectSceneOnDisk();
   EXPECT_EQ(ScanFile(scene).rows.size(), before.rows.size());
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "support/load_scene.h"
 #include "scene/scene_io.h"
 #include "support/scene_builder.h"
 #include "write_test_support.h"
@@ -23,15 +24,15 @@ class SceneIo : public ::testing::Test {
   void TearDown() override { InjectWriteFailureForTesting(std::nullopt); }
   Bytes OnDisk() const { return testing::ReadWhole(path_); }
   static Planner Grow() {
-    return [](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-      EditPlan plan(current.size());
+    return [](const SceneImage& current) -> Result<EditPlan> {
+      EditPlan plan(static_cast<std::uint64_t>(current.length()));
       if (auto s = plan.insertAt(100, Bytes(3000, 0xEE)); !s) return s.error();
       return plan;
     };
   }
   static Planner Patch() {
-    return [](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-      EditPlan plan(current.size());
+    return [](const SceneImage& current) -> Result<EditPlan> {
+      EditPlan plan(static_cast<std::uint64_t>(current.length()));
       // Ten nearby fields (one merged write of 364 bytes) and one far away (a second write).
       for (Pos pos = 1; pos < 400; pos += 40) {
         if (auto s = plan.patchUint32(pos, 0xDEADBEEF); !s) return s.error();
@@ -90,13 +91,13 @@ TEST_F(SceneIo, SameLengthPatchesInPlace) {
 
 TEST_F(SceneIo, RefusalsAndFailuresLeaveTheSceneUnchanged) {
   // The planner refuses.
-  auto refused = WriteScene(path_, [](std::span<const std::uint8_t>) -> Result<EditPlan> {
+  auto refused = WriteScene(path_, [](const SceneImage&) -> Result<EditPlan> {
     return MakeError(ErrorKind::Refused, "no");
   });
   EXPECT_EQ(refused.error().kind, ErrorKind::Refused);
   // A plan made for another length.
-  auto stale = WriteScene(path_, [](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-    return EditPlan(current.size() + 1);
+  auto stale = WriteScene(path_, [](const SceneImage& current) -> Result<EditPlan> {
+    return EditPlan(static_cast<std::uint64_t>(current.length()) + 1);
   });
   EXPECT_EQ(stale.error().kind, ErrorKind::ChangedOnDisk);
   // The disk fails half-way through the temporary file.
@@ -111,8 +112,8 @@ TEST_F(SceneIo, RefusalsAndFailuresLeaveTheSceneUnchanged) {
   InjectWriteFailureForTesting(std::nullopt);
   EXPECT_EQ(OnDisk(), scene_);
   // Nothing to do is no write at all.
-  auto nothing = WriteScene(path_, [](std::span<const std::uint8_t> current) -> Result<EditPlan> {
-    return EditPlan(current.size());
+  auto nothing = WriteScene(path_, [](const SceneImage& current) -> Result<EditPlan> {
+    return EditPlan(static_cast<std::uint64_t>(current.length()));
   });
   EXPECT_EQ(*nothing, WriteMode::NothingWritten);
 }
@@ -146,9 +147,9 @@ TEST_F(SceneIo, FilesBeyond2GiBAreRefusedWithoutReadingThem) {
   EXPECT_EQ(LoadScene(huge).error().kind, ErrorKind::Refused);
   bool planned = false;
   const auto result =
-      WriteScene(huge, [&](std::span<const std::uint8_t> current) -> Result<EditPlan> {
+      WriteScene(huge, [&](const SceneImage& current) -> Result<EditPlan> {
         planned = true;
-        return EditPlan(current.size());
+        return EditPlan(static_cast<std::uint64_t>(current.length()));
       });
   EXPECT_EQ(result.error().kind, ErrorKind::Refused);
   EXPECT_FALSE(planned);

@@ -64,7 +64,7 @@ std::map<Pos, std::int32_t> CorrectedFields(const Bytes& before, const Catalogue
 }
 
 Bytes Saved(const Bytes& before, const ScriptSaveTarget& target, const ByteString& text) {
-  auto plan = PlanScriptSave(before, target, text);
+  auto plan = PlanScriptSave(SceneImage(before), target, text);
   EXPECT_TRUE(plan.ok()) << (plan.ok() ? "" : plan.error().message);
   return plan.ok() ? plan->apply(before) : before;
 }
@@ -229,7 +229,7 @@ class ScriptSaveRefusal : public ::testing::Test {
     standalone_ = TargetOf(catalogue_, RowNamed(catalogue_, "timer"));
   }
   ErrorKind Refusal(const Bytes& bytes, const ScriptSaveTarget& target, const ByteString& text) {
-    auto plan = PlanScriptSave(bytes, target, text);
+    auto plan = PlanScriptSave(SceneImage(bytes), target, text);
     EXPECT_FALSE(plan.ok());
     return plan.ok() ? ErrorKind::Invalid : plan.error().kind;
   }
@@ -247,7 +247,7 @@ TEST_F(ScriptSaveRefusal, RootLengthOtherThanFileLengthRefusesALengthChange) {
   const auto& r = catalogue_.rows[static_cast<std::size_t>(RowNamed(catalogue_, "timer"))];
   // A same-length save does not depend on the root length.
   EXPECT_TRUE(
-      PlanScriptSave(longer, target, ByteString(static_cast<std::size_t>(*r.scriptLength), 'y'))
+      PlanScriptSave(SceneImage(longer), target, ByteString(static_cast<std::size_t>(*r.scriptLength), 'y'))
           .ok());
 }
 
@@ -275,7 +275,7 @@ TEST_F(ScriptSaveRefusal, FileNoLongerWhatTheScanSaw) {
   target = definition_;
   target.scriptLengthPos = static_cast<Pos>(scene_.size()) - 1;
   EXPECT_EQ(Refusal(scene_, target, "x"), ErrorKind::ChangedOnDisk);
-  const auto message = PlanScriptSave(scene_, target, "x").error().message;
+  const auto message = PlanScriptSave(SceneImage(scene_), target, "x").error().message;
   EXPECT_EQ(message.rfind(kChangedOnDiskMessage, 0), 0u) << message;
 }
 

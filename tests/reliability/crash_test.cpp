@@ -138,7 +138,7 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
     request.model = "Sarah2LOW.i3d";
     request.translation[0] = 1.5f;
     request.size[0] = request.size[1] = request.size[2] = 1.0f;
-    const auto plan = PlanInsert(before, request);
+    const auto plan = PlanInsert(SceneImage(before), request);
     ASSERT_TRUE(plan.ok()) << plan.error().message;
     const Bytes after = plan->apply(before);
     const std::vector<std::string> args = {"insert",     scene_,   "--name",        request.name,

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/load_scene.h"
 #include "objects/insert_object.h"
 #include "reliability/cli_runner.h"
 #include "scene/catalogue.h"

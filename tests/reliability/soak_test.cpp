@@ -16,6 +16,7 @@
 #include <random>
 #include <string>
 
+#include "support/load_scene.h"
 #include "objects/insert_object.h"
 #include "objects/modify_object.h"
 #include "objects/rotation.h"
