@@ -363,7 +363,7 @@ std::vector<ModelName> LiteralListSceneModels(const Windows& windows,
     const Pos e = p + 3;
     Pos q = p - 1;
     while (q >= 1 && IsModelNameByte(*in.byte(q))) q -= 1;
-    names.push_back(ModelName{q + 1, e - q});
+    if (e - q <= kMaxModelNameLength) names.push_back(ModelName{q + 1, e - q});
     p = e;
   }
   return names;

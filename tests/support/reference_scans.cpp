@@ -303,7 +303,7 @@ std::vector<ModelName> ReferenceListSceneModels(const SceneImage& image,
       Pos q = p - 1;
       while (q >= 1 && IsModelNameByte(*image.byteAt(q))) q -= 1;
       const Pos s = q + 1;
-      names.push_back(ModelName{s, e - s + 1});
+      if (e - s + 1 <= kMaxModelNameLength) names.push_back(ModelName{s, e - s + 1});
       p = e;
     }
     p += 1;
