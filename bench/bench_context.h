@@ -61,4 +61,8 @@ void RegisterWriteBenchmarks(const WriteBench& bench);
 // over fork and exec, so the command is started from the small time program.)
 long PeakMemoryKiB(const std::vector<std::string>& argv);
 
+class FigureSink;
+// Every read command of quorvex-cli as a whole process beside md5sum and cat (process_benchmarks).
+void ProcessFigures(const std::filesystem::path& folder, const std::string& cli, FigureSink& sink);
+
 }  // namespace quorvex::bench

@@ -7,7 +7,8 @@
 //    literal scans through one positioned read per window on the scenes of at most N MiB (16 by
 //    default; the larger ones are extrapolated per byte from the largest one run).
 // 2. Runs the scans, their memchr/memmem baselines, the saves and the insertion (Google Benchmark).
-// 3. Measures the peak memory of quorvex-cli catalogue and save-script on the 64 MiB scene.
+// 3. Measures the peak memory of every quorvex-cli command on the 64 MiB scene, and runs every
+//    read command as a whole process on the 1, 16, 64 and 256 MiB scenes beside md5sum and cat.
 // 4. Appends the figures with their targets to FILE (tab-separated; standard output by default).
 
 #include <benchmark/benchmark.h>
@@ -98,10 +99,6 @@ LoadedScene Load(const BenchScene& info, const std::filesystem::path& folder) {
   scene.catalogue = std::move(*catalogue);
   for (const auto& row : scene.catalogue.rows) scene.rowNames.push_back(row.name);
   return scene;
-}
-
-Figure Info(std::string what, std::string scene, std::string value) {
-  return Figure{std::move(what), std::move(scene), std::move(value), "-", std::nullopt};
 }
 
 // The literal file-read times of every scene: measured or extrapolated per byte.
@@ -312,6 +309,7 @@ int main(int argc, char** argv) {
     ScanFigures(scenes, literal, timings, sink);
     WriteFigures(timings, sink);
     MemoryFigures(options, write, sink);
+    ProcessFigures(options.scenes, options.cli, sink);
     sink.add(Info("machine load (1-minute average) at the end", "-", LoadAverage()));
     std::filesystem::remove(write.work);
     return identical ? 0 : 3;

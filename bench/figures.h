@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quorvex::bench {
 
@@ -29,6 +30,11 @@ class FigureSink {
   std::FILE* out_ = nullptr;
   bool own_ = false;
 };
+
+// A figure for information only (no target).
+inline Figure Info(std::string what, std::string scene, std::string value) {
+  return Figure{std::move(what), std::move(scene), std::move(value), "-", std::nullopt};
+}
 
 // Number formatting for the table.
 std::string Fixed(double value, int decimals);

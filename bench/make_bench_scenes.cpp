@@ -1,4 +1,5 @@
-// Writes the benchmark scenes into a folder: scene_1MiB.bin, scene_16MiB.bin, scene_64MiB.bin.
+// Writes the benchmark scenes into a folder: scene_1MiB.bin, scene_16MiB.bin, scene_64MiB.bin,
+// scene_256MiB.bin.
 //   quorvex_bench_scenes FOLDER
 // A scene already there with the same bytes is left alone (its page cache stays warm).
 
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
-    for (const auto& scene : bench::BenchScenes()) {
+    for (const auto& scene : bench::ProcessBenchScenes()) {
       const Bytes bytes = bench::GenerateScene(scene.spec);
       const auto path = folder / scene.fileName;
       std::error_code error;

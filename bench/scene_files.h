@@ -20,4 +20,12 @@ inline std::vector<BenchScene> BenchScenes() {
           {"64 MiB", "scene_64MiB.bin", LargeSceneSpec()}};
 }
 
+// The scenes the whole-process figures run on: the three above and a 256 MiB one (never loaded
+// into the benchmark's own memory).
+inline std::vector<BenchScene> ProcessBenchScenes() {
+  auto scenes = BenchScenes();
+  scenes.push_back({"256 MiB", "scene_256MiB.bin", HugeSceneSpec()});
+  return scenes;
+}
+
 }  // namespace quorvex::bench

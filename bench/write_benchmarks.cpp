@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "bench_context.h"
+#include "process_runs.h"
 #include "objects/insert_object.h"
 #include "script/script_save.h"
 
@@ -185,37 +186,8 @@ void RegisterWriteBenchmarks(const WriteBench& bench) {
 }
 
 long PeakMemoryKiB(const std::vector<std::string>& argv) {
-  char report[] = "/tmp/quorvex_peak_XXXXXX";
-  const int reportFd = ::mkstemp(report);
-  if (reportFd < 0) return -1;
-  ::close(reportFd);
-  const pid_t child = ::fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      ::dup2(null, STDOUT_FILENO);
-      ::dup2(null, STDERR_FILENO);
-    }
-    std::vector<std::string> full = {"/usr/bin/time", "-f", "%M", "-o", report};
-    full.insert(full.end(), argv.begin(), argv.end());
-    std::vector<char*> args;
-    for (auto& a : full) args.push_back(a.data());
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child) return -1;
-  long kib = -1;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    if (std::FILE* in = std::fopen(report, "r")) {
-      if (std::fscanf(in, "%ld", &kib) != 1) kib = -1;
-      std::fclose(in);
-    }
-  }
-  std::remove(report);
-  return kib;
+  const ProcessRun run = RunProcess(argv);
+  return run.ok ? run.peakKiB : -1;
 }
 
 }  // namespace quorvex::bench

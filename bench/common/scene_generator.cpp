@@ -214,6 +214,13 @@ GeneratorSpec LargeSceneSpec() {
   return spec;
 }
 
+GeneratorSpec HugeSceneSpec() {
+  GeneratorSpec spec = LargeSceneSpec();
+  spec.targetBytes = 256u << 20;
+  spec.seed = 0x256;
+  return spec;
+}
+
 testing::SceneSpec GenerateSceneSpec(const GeneratorSpec& spec) {
   Random random(spec.seed);
   testing::SceneSpec scene;

@@ -26,10 +26,12 @@ struct GeneratorSpec {
   std::uint64_t seed = 1;
 };
 
-// The three benchmark scenes: 1 MiB, 16 MiB (5000 rows, for the window figures) and 64 MiB.
+// The benchmark scenes: 1 MiB, 16 MiB (5000 rows, for the window figures) and 64 MiB.
 GeneratorSpec SmallSceneSpec();
 GeneratorSpec MediumSceneSpec();
 GeneratorSpec LargeSceneSpec();
+// 256 MiB, 5000 rows: the whole-process figures of the read commands.
+GeneratorSpec HugeSceneSpec();
 
 // The scene's builder spec and its bytes. The bytes are exactly spec.targetBytes long when the
 // target leaves room for the objects and at least a few bytes per script.

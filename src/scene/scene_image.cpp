@@ -223,21 +223,23 @@ std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,
   if (size == 0) return std::nullopt;
   first = std::max<Pos>(first, 1);
   last = std::min(last, image.length());
-  const auto lead = static_cast<unsigned char>(pattern[0]);
-  const auto rest = std::span(reinterpret_cast<const std::uint8_t*>(pattern.data()) + 1,
-                              pattern.size() - 1);
+  const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(pattern.data()), pattern.size());
   Pos x = first;
   while (x + size - 1 <= last) {
-    auto bytes = image.run(x);
-    const auto span = std::min<Pos>(static_cast<Pos>(bytes.size()), last - size + 2 - x);
-    const void* hit = std::memchr(bytes.data(), lead, static_cast<std::size_t>(span));
-    if (!hit) {
-      x += span;
-      continue;
+    // Inside the run that holds x: a substring search over what lies in the range.
+    const auto run = image.run(x);
+    const Pos runLast = std::min(x + static_cast<Pos>(run.size()) - 1, last);
+    if (runLast - x + 1 >= size) {
+      const std::string_view text(reinterpret_cast<const char*>(run.data()),
+                                  static_cast<std::size_t>(runLast - x + 1));
+      const auto hit = text.find(pattern);
+      if (hit != std::string_view::npos) return x + static_cast<Pos>(hit);
+      x = runLast - size + 2;
     }
-    const Pos at = x + (static_cast<const std::uint8_t*>(hit) - bytes.data());
-    if (image.matchAt(at + 1, rest)) return at;
-    x = at + 1;
+    // The few places where the pattern would run on into the next run.
+    for (; x <= runLast && x + size - 1 <= last; ++x) {
+      if (image.matchAt(x, bytes)) return x;
+    }
   }
   return std::nullopt;
 }
