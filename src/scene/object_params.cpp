@@ -45,7 +45,7 @@ ObjectScanResult ScanObjectParameters(const SceneImage& image,
                                       const std::vector<ByteString>& rowNames,
                                       const ObjectScanHooks& hooks) {
   ObjectScanResult result;
-  // Step 5.
+  // The objects section: the first 00 40 pair from position 5 on; without one, no matches.
   const auto h = FindObjectsSection(image);
   if (!h) return result;
   result.sectionFound = true;
@@ -65,7 +65,7 @@ ObjectScanResult ScanObjectParameters(const SceneImage& image,
   const Pos sectionEnd = secLenPos + *secLen;  // a length <= 6 simply gives no children
   int progressCount = 0;
 
-  // Step 6.
+  // Walk the section's children by their lengths, from the first child's length field.
   Pos scanPos = secLenPos + 6;
   while (scanPos < sectionEnd) {
     if (hooks.yield) hooks.yield();
