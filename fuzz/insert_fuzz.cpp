@@ -63,7 +63,7 @@ void CheckForm(fuzz::ControlBytes& control) {
   form.name = MakeName(control, control.byte() % 4);
   for (auto& number : form.numbers) number = kNumbers[control.byte() % 16];
   form.fileSelected = control.byte() & 1;
-  const std::vector<ByteString> rows = {"Tommy", ByteString(1, '\xC9')};
+  const std::vector<ByteString> rows = {"Oskar", ByteString(1, '\xC9')};
   const auto validation = ValidateInsert(form, rows, ParseCNumber);
   if (validation.failure) {
     QV_FUZZ_CHECK(!validation.failure->prompt.empty(), "a check without a prompt");

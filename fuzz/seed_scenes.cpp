@@ -11,15 +11,15 @@ using namespace quorvex::testing;
 SceneSpec Minimal() {
   SceneSpec spec;
   spec.headerChunks = DefaultHeaderChunks();
-  SceneObject tommy;
-  tommy.name = "Tommy";
-  tommy.model = "Tommy.i3d";
-  spec.objects = {tommy};
+  SceneObject oskar;
+  oskar.name = "Oskar";
+  oskar.model = "Oskar.i3d";
+  spec.objects = {oskar};
   Definition def;
-  def.name = "Tommy";
-  def.script = "dim_act 1\r\nend\r\n";
+  def.name = "Oskar";
+  def.script = "use_obj 1\r\nfin\r\n";
   spec.definitions = {def};
-  spec.scripts = {{"init", "// start\r\nend\r\n", 0}};
+  spec.scripts = {{"init", "// start\r\nfin\r\n", 0}};
   return spec;
 }
 
@@ -35,7 +35,7 @@ SceneSpec Quirks() {
   Definition low;  // 01 00 00 00 00 followed by a byte below 0x0A, then a real script
   low.name = "Low";
   Bytes params = {0x01, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03,
-                  0x01, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 'e',  'n',  'd'};
+                  0x01, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 'f',  'i',  'n'};
   params.push_back('.');
   low.rawParams = params;
   Definition none;  // 05 00 00 00 00 first
@@ -47,11 +47,11 @@ SceneSpec Quirks() {
   emptyScript.name = "EmptyScript";
   emptyScript.script = "";
   Definition dup;
-  dup.name = "Tommy";
-  dup.script = "second Tommy\r\n";
+  dup.name = "Oskar";
+  dup.script = "second Oskar\r\n";
   spec.definitions.insert(spec.definitions.end(), {lamp, gate, low, none, bare, emptyScript, dup});
   spec.scripts.push_back({"empty", "", 0});
-  spec.scripts.push_back({"Tommy", "standalone Tommy\r\n", 0x51});
+  spec.scripts.push_back({"Oskar", "standalone Oskar\r\n", 0x51});
   // The last script ends at the last byte of the file.
   return spec;
 }
@@ -82,7 +82,7 @@ std::vector<Seed> SeedCorpus() {
   scenes.push_back({"no-section-headers", BuildScene(noHeaders)});
 
   SceneSpec trailer = DemoSceneSpec();
-  trailer.trailerChunks.push_back(Chunk(0xAE40, ToBytes("Sam.i3d\"xbarel 2.i3d\x16Q.I3D.i3")));
+  trailer.trailerChunks.push_back(Chunk(0xAE40, ToBytes("Vel.i3d\"xbarel 2.i3d\x16Q.I3D.i3")));
   scenes.push_back({"models-in-trailer", BuildScene(trailer)});
 
   // Damaged lengths.

@@ -126,8 +126,8 @@ elif [ "$CORE_ONLY" = 0 ]; then
 
   # Texts given to save-script: longer and shorter than most scripts, with CR LF line ends and
   # Windows-1252 bytes, to catch any newline or code-page translation on the way.
-  printf 'dim_flt 1\r\nsetcompass "Caf\xe9"\r\nend\r\n' >"$work/long.txt"
-  printf 'end' >"$work/short.txt"
+  printf 'use_num 1\r\nsay "Caf\xe9 at six"\r\nfin\r\n' >"$work/long.txt"
+  printf 'fin' >"$work/short.txt"
 
   # compare NAME ARGS... : runs quorvex-cli with ARGS on fresh copies of the scene on both sides
   # (SCENE in ARGS stands for the scene path, FILE:x for a file of the smoke folder, STDIN:x feeds

@@ -1,9 +1,10 @@
 #pragma once
-// The scans as first written, step by step over a source of small windows (windowed_file.h): the
-// catalogue reads the two bytes at every position it visits, the object-parameter scan walks the
-// objects section reading each field with its own read, the model listing reads every byte, and
-// the overview reads each script's length and text. Slow by design: they are the baseline the
-// fast scans are measured against, and their results must equal the fast scans' exactly.
+// Byte-stepping scans with one positioned read per window, over a source of small windows
+// (windowed_file.h): the catalogue reads the two bytes at every position it visits, the
+// object-parameter scan walks the objects section reading each field with its own read, the model
+// listing reads every byte, and the overview reads each script's length and text. Slow by design:
+// they are the baseline the fast scans are measured against, and their results must equal the
+// fast scans' exactly.
 //
 // Damaged input gets the fast scans' treatment (the same error kinds at the same points), so that
 // results compare equal on every input.

@@ -45,13 +45,13 @@ const Kind kKinds[] = {
     {Role::Thing, 35, "Barrel"},    {Role::Thing, 35, "Door"},   {Role::Thing, 35, "Lamp"},
 };
 
-const char* const kPersonModels[] = {"Tommy.i3d",     "Paulie.i3d",      "Sam.i3d",
-                                     "Sarah2LOW.i3d", "PoliceMan01.i3d", "gangster03.i3d",
-                                     "civil_m12.i3d", "civil_w04.i3d"};
+const char* const kPersonModels[] = {"Oskar.i3d",     "Brenna.i3d",      "Vel.i3d",
+                                     "Sarah2LOW.i3d", "PoliceMan01.i3d", "bruiser_03.i3d",
+                                     "towns_m12.i3d", "towns_w04.i3d"};
 const char* const kCarModels[] = {"blackha00.i3d", "Truck02.i3d", "polimTud00.i3d",
-                                  "taxi01.i3d",    "bolt_v8.i3d", "fordtt00.i3d"};
+                                  "taxi01.i3d",    "wren_v8.i3d", "hauler00.i3d"};
 const char* const kThingModels[] = {"xbarel 2.i3d",    "crate01.i3d", "door_wood3.i3d",
-                                    "lamp_street.i3d", "bedna01.i3d", "box big.i3d"};
+                                    "lamp_street.i3d", "chest01.i3d", "box big.i3d"};
 
 template <std::size_t N>
 const char* Pick(Random& random, const char* const (&list)[N]) {
@@ -87,47 +87,47 @@ std::string ScriptLine(Random& random, const std::vector<ByteString>& names) {
     case 0:
       return "// " + who + " waits for the player near the garage\r\n";
     case 1:
-      return "dim_act " + std::to_string(1 + n % 8) + "\r\n";
+      return "use_obj " + std::to_string(1 + n % 8) + "\r\n";
     case 2:
-      return "dim_flt " + std::to_string(1 + n % 16) + "\r\n";
+      return "use_num " + std::to_string(1 + n % 16) + "\r\n";
     case 3:
-      return "findactor " + std::to_string(n % 8) + ", \"" + who + "\"\r\n";
+      return "fetch_obj " + std::to_string(n % 8) + ", \"" + who + "\"\r\n";
     case 4:
-      return "label " + std::to_string(n) + "\r\n";
+      return "point " + std::to_string(n) + "\r\n";
     case 5:
-      return "  wait " + std::to_string(100 * (1 + n)) + "\r\n";
+      return "  idle " + std::to_string(100 * (1 + n)) + "\r\n";
     case 6:
-      return "goto " + std::to_string(n) + "\r\n";
+      return "jump " + std::to_string(n) + "\r\n";
     case 7:
-      return "  setflt " + std::to_string(n % 16) + ", " + std::to_string(n) + ".5\r\n";
+      return "  assign " + std::to_string(n % 16) + ", " + std::to_string(n) + ".5\r\n";
     case 8:
-      return "  if flt[" + std::to_string(n % 16) + "] = 0, " + std::to_string(n + 1) + ", " +
+      return "  if num[" + std::to_string(n % 16) + "] = 0, " + std::to_string(n + 1) + ", " +
              std::to_string(n) + "\r\n";
     case 9:
-      return "  event use_ab " + std::to_string(n % 4) + "\r\n";
+      return "  await_signal " + std::to_string(n % 4) + "\r\n";
     case 10:
-      return "  act_setstate " + std::to_string(n % 8) + ", 1\r\n";
+      return "  set_obj_mode " + std::to_string(n % 8) + ", 1\r\n";
     case 11:
-      return "  follow " + std::to_string(n % 8) + ", \"Tommy\"\r\n";
+      return "  shadow " + std::to_string(n % 8) + ", \"Oskar\"\r\n";
     case 12:
       // Scripts name model files too; the model listing finds those as well.
       if (random.Chance(0.3))
-        return "  createactor " + std::to_string(n % 8) + ", \"" + Pick(random, kThingModels) +
+        return "  spawn_thing " + std::to_string(n % 8) + ", \"" + Pick(random, kThingModels) +
                "\"\r\n";
-      return "  setcompass " + std::to_string(n % 4) + "\r\n";
+      return "  show_arrow " + std::to_string(n % 4) + "\r\n";
     case 13:
-      return "  playsound \"mission" + std::to_string(n) + ".wav\"\r\n";
+      return "  play_clip \"mission" + std::to_string(n) + ".wav\"\r\n";
     case 14:
-      return "  frm_seton " + std::to_string(n % 8) + ", 1\r\n";
+      return "  show_part " + std::to_string(n % 8) + ", 1\r\n";
     default:
-      return "  mission_objectives " + std::to_string(n % 12) + "\r\n";
+      return "  display_goal_entry " + std::to_string(n % 12) + "\r\n";
   }
 }
 
 // A script text of exactly `size` bytes that starts with a letter (the catalogue takes a
 // definition's script only when its first byte is 0x0A or more).
 ByteString ScriptText(std::size_t size, Random& random, const std::vector<ByteString>& names) {
-  static const std::string kEnd = "end\r\n";
+  static const std::string kEnd = "fin\r\n";
   ByteString text;
   if (size == 0) return text;
   text.reserve(size);

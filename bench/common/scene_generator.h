@@ -8,8 +8,8 @@
 // below 0x0A), and the script section with standalone scripts. Script texts are CR LF lines of
 // mission-script commands, from a few hundred bytes to tens of KiB, some naming model files.
 //
-// Everything is derived from the seed with a fixed pseudo-random generator, so a given spec gives
-// the same bytes on every machine and standard library.
+// Everything is derived from the seed with a fixed pseudo-random generator, so a GeneratorSpec
+// gives the same bytes on every machine and standard library.
 
 #include <cstdint>
 

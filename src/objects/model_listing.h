@@ -2,9 +2,9 @@
 // The model listing of the model browser (ListSceneModels): every ".i3d" in the scene's
 // bytes, with the name that ends in it, in file order, duplicates kept.
 //
-// The listing is defined as reading the file one byte at a time; here the bytes are in memory and ".i3d" is found
-// with a fast substring search. The names found, and the progress values reported, are exactly
-// those of stepping one byte at a time.
+// Every "." followed by "i3d" ends a name, which starts after the nearest byte before it that is
+// no name byte. Here the bytes are in memory and ".i3d" is found with a fast substring search; the
+// names found, and the progress values reported, are exactly those of stepping one byte at a time.
 
 #include <functional>
 #include <vector>

@@ -1,11 +1,12 @@
 // ScanScene's logic: the catalogue scan and the script search inside a definition.
 //
-// The scan is defined as stepping through the file one position at a time. Here the bytes are in memory and the
+// The scan visits every position after the objects section in turn and acts on the markers it
+// finds: section headers, standalone scripts, definitions. Here the bytes are in memory and the
 // positions where nothing can happen are skipped: every marker the main loop tests (50 AE, 51 AE,
 // 20 AE, 21 AE) has 0xAE as its second byte, so memchr finds the next candidate, and the progress
 // check that the main loop makes at every position it visits is simulated in closed form for the
 // skipped positions. The result (rows, positions, sections, the sequence of progress calls) is
-// exactly that of stepping one byte at a time; tests compare it with a literal implementation.
+// exactly that of stepping one byte at a time; tests compare it with a byte-stepping reference.
 
 #include "scene/catalogue.h"
 
@@ -23,7 +24,7 @@ namespace {
 constexpr std::uint8_t kAE = 0xAE;
 
 // limit80 := 0.8 x SceneLength rounded to the nearest integer, 0.8 as a single-precision value,
-// ties to even (the rounding of an integer conversion of the game's tools).
+// ties to even (a product ending in .5 goes to the even neighbour).
 Pos Limit80(Pos length) {
   const double x = static_cast<double>(0.8f) * static_cast<double>(length);
   double whole = std::floor(x);
@@ -32,7 +33,7 @@ Pos Limit80(Pos length) {
   return static_cast<Pos>(whole);
 }
 
-// The progress of the main loop (step 10.1): at every turn, at position x, if
+// The progress of the main loop: at every turn, at position x, before anything else, if
 // 5 * (x - limit80) > ProgressCount * progressStep + 1 the hook is called with ProgressCount, which
 // then grows by 1. The left side grows with x, so for a given count the condition holds exactly
 // from a threshold position on; `next_` caches that threshold for the current count.
@@ -106,15 +107,16 @@ class Scanner {
   }
 
   Result<Catalogue> Run() {
-    // Step 6: an empty file ends the scan with no rows (the section flags are not touched).
+    // An empty file ends the scan with no rows (the section flags are not touched).
     if (length_ == 0) return std::move(catalogue_);
 
-    // Step 7.
+    // The 80 % mark: where the scan starts without an objects section, and where the progress
+    // counts from (one call per limit80 / 150 positions past it).
     const Pos limit80 = Limit80(length_);
     const double progressStep = static_cast<double>(limit80) / 30.0;
     ScanProgress progress(limit80, progressStep, hooks_.initialProgressCount, hooks_.progress);
 
-    // Step 8: skip the objects section.
+    // Skip the objects section: no script entry lies inside it.
     Pos pos = 0;
     if (const auto h = FindPair(5, 0x00, 0x40)) {
       const auto sectionLength = image_.int32At(*h + 2);
@@ -128,9 +130,9 @@ class Scanner {
       pos = limit80;  // the 80 % fallback
     }
 
-    // Step 9 is the caller's choice of `initialFlags` (both false unless ReloadPending).
+    // The section flags start as the caller gives them (both false unless ReloadPending).
 
-    // Step 10: the main loop. Positions whose two bytes are no marker of the loop only advance by
+    // The main loop. Positions whose two bytes are no marker of the loop only advance by
     // one; they are skipped in one go and their progress checks simulated.
     while (pos <= length_) {
       const Pos candidate = NextCandidate(pos);
@@ -139,7 +141,7 @@ class Scanner {
         pos = candidate;
         if (pos > length_) break;
       }
-      progress.Turn(pos);  // step 10.1
+      progress.Turn(pos);  // the progress check comes first at every position
       auto step = Turn(pos);
       if (!step.ok()) return step.error();
       pos = *step;
@@ -174,21 +176,20 @@ class Scanner {
     return length_ + 1;
   }
 
-  // One turn of the main loop at `pos`, after the progress check (steps 10.2 - 10.7). Returns the
-  // next position.
+  // One turn of the main loop at `pos`, after the progress check. Returns the next position.
   Result<Pos> Turn(Pos pos) {
     const std::uint8_t low = *image_.byteAt(pos);
     switch (low) {
-      case 0x50:  // 0xAE50: script section header (step 10.3)
+      case 0x50:  // 0xAE50: script section header
         return Header(pos, marker::kScript, catalogue_.flags.scriptSectionSeen,
                       catalogue_.scriptSection);
-      case 0x20:  // 0xAE20: definition section header (step 10.5)
+      case 0x20:  // 0xAE20: definition section header
         return Header(pos, marker::kDefinition, catalogue_.flags.defSectionSeen,
                       catalogue_.defSection);
-      case 0x51:  // 0xAE51: standalone script (step 10.4)
+      case 0x51:  // 0xAE51: standalone script, once its section's header is seen
         if (!catalogue_.flags.scriptSectionSeen) return pos + 1;
         return Standalone(pos);
-      case 0x21:  // 0xAE21: object definition (step 10.6)
+      case 0x21:  // 0xAE21: object definition, once its section's header is seen
         if (!catalogue_.flags.defSectionSeen) return pos + 1;
         return DefinitionRow(pos);
       default:

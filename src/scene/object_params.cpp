@@ -30,7 +30,7 @@ Error Damaged(const std::string& what, Pos pos) {
 ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& rowNames,
                       const ObjectScanHooks& hooks) {
   ObjectScanResult result;
-  // Step 5.
+  // The objects section: the first 00 40 pair from position 5 on; without one, no matches.
   const auto h = FindObjectsSection(image);
   if (!h) return result;
   result.sectionFound = true;
@@ -50,7 +50,7 @@ ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& ro
   const Pos sectionEnd = secLenPos + *secLen;  // a length <= 6 simply gives no children
   int progressCount = 0;
 
-  // Step 6.
+  // Walk the section's children by their lengths, from the first child's length field.
   Pos scanPos = secLenPos + 6;
   while (scanPos < sectionEnd) {
     if (hooks.yield) hooks.yield();

@@ -123,7 +123,7 @@ TEST_F(ReadCli, CatalogueOfTheDemoScene) {
     }
     EXPECT_EQ(r.size(), 8u);
   }
-  // Sam: 05 00 00 00 00, no script position; empty_script: a position and length 0.
+  // Vel: 05 00 00 00 00, no script position; empty_script: a position and length 0.
   EXPECT_TRUE(j["rows"][2]["scriptLengthPos"].is_null());
   EXPECT_EQ(j["rows"][12]["scriptLength"], 0);
   EXPECT_FALSE(j["rows"][12]["checked"]);
@@ -185,14 +185,14 @@ TEST_F(ReadCli, ObjectsOfTheDemoScene) {
   const json j = json::parse(run.out);
   ASSERT_EQ(j.size(), 1u);
   ASSERT_EQ(j["rows"].size(), 10u);
-  const auto& paulie = j["rows"][1];
-  EXPECT_EQ(paulie["row"], 1);
-  EXPECT_EQ(paulie["name"], "Paulie");
-  EXPECT_EQ(paulie["model"], "Paulie.i3d");
-  EXPECT_EQ(paulie["translation"], json::parse("[14, 0, -31.5]"));
-  EXPECT_EQ(paulie["rotationBits"][0], FloatBits(0.70710677f));
-  EXPECT_EQ(paulie["rotationBits"][2], FloatBits(0.70710677f));
-  EXPECT_EQ(paulie.size(), 7u);
+  const auto& brenna = j["rows"][1];
+  EXPECT_EQ(brenna["row"], 1);
+  EXPECT_EQ(brenna["name"], "Brenna");
+  EXPECT_EQ(brenna["model"], "Brenna.i3d");
+  EXPECT_EQ(brenna["translation"], json::parse("[14, 0, -31.5]"));
+  EXPECT_EQ(brenna["rotationBits"][0], FloatBits(0.70710677f));
+  EXPECT_EQ(brenna["rotationBits"][2], FloatBits(0.70710677f));
+  EXPECT_EQ(brenna.size(), 7u);
   // Floats in their shortest form: no double noise.
   EXPECT_NE(run.out.find("\"translation\":[22,0.1,-12]"), std::string::npos) << run.out;
   const auto names = ScanCatalogue(SceneImage(bytes));
@@ -262,14 +262,14 @@ TEST_F(ReadCli, OverviewAndModels) {
   const SceneImage image(bytes);
   const auto c = ScanCatalogue(image);
   EXPECT_EQ(run.out, *BuildScriptOverview(image, *c));
-  EXPECT_EQ(run.out.rfind("\r\n\r\n ******************    --  Tommy  --  ****************** \r\n", 0), 0u);
+  EXPECT_EQ(run.out.rfind("\r\n\r\n ******************    --  Oskar  --  ****************** \r\n", 0), 0u);
 
   run = Cli({"models", path});
   ASSERT_EQ(run.status, 0) << run.err;
   std::string expected;
   for (const auto& name : ListSceneModels(image)) expected += ModelNameText(image, name) + "\n";
   EXPECT_EQ(run.out, expected);
-  EXPECT_EQ(run.out.substr(0, 20), "Tommy.i3d\nPaulie.i3d");
+  EXPECT_EQ(run.out.substr(0, 20), "Oskar.i3d\nBrenna.i3d");
   EXPECT_NE(run.out.find("\nxbarel 2.i3d\n"), std::string::npos);
 
   // No ticked row / no model: empty outputs, success.

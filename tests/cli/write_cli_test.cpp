@@ -104,26 +104,26 @@ class WriteCli : public ::testing::Test {
 
 TEST_F(WriteCli, SaveScriptFromFileAndFromStandardInput) {
   const int row = Row("timer");
-  const std::string text = "dim_flt 1\r\n// caf\xE9 \x80\r\nend\r\n";  // raw bytes, no conversion
+  const std::string text = "use_num 1\r\n// caf\xE9 \x80\r\nfin\r\n";  // raw bytes, no conversion
   WriteFile((dir_ / "new.txt").string(), Bytes(text.begin(), text.end()));
   auto run = Cli({"save-script", scene_, std::to_string(row), (dir_ / "new.txt").string()});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, " **** Saved ****\n");
   EXPECT_EQ(ScriptOfRow(row), text);
 
-  const int tommy = Row("Tommy");
-  run = Cli({"save-script", scene_, std::to_string(tommy)}, Bytes{'e', 'n', 'd'});
+  const int oskar = Row("Oskar");
+  run = Cli({"save-script", scene_, std::to_string(oskar)}, Bytes{'f', 'i', 'n'});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(ScriptOfRow(tommy), "end");
-  run = Cli({"save-script", scene_, std::to_string(tommy), "-"}, Bytes{'x'});
+  EXPECT_EQ(ScriptOfRow(oskar), "fin");
+  run = Cli({"save-script", scene_, std::to_string(oskar), "-"}, Bytes{'x'});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(ScriptOfRow(tommy), "x");
+  EXPECT_EQ(ScriptOfRow(oskar), "x");
   EXPECT_EQ(ScriptOfRow(row), text);
   EXPECT_FALSE(fs::exists(scene_ + ".save"));
 }
 
 TEST_F(WriteCli, SaveScriptRefusals) {
-  ExpectRefused(Cli({"save-script", scene_, std::to_string(Row("Sam"))}, Bytes{'x'}), "no script");
+  ExpectRefused(Cli({"save-script", scene_, std::to_string(Row("Vel"))}, Bytes{'x'}), "no script");
   ExpectRefused(Cli({"save-script", scene_, "99"}, Bytes{'x'}), "no such row 99");
   ExpectRefused(Cli({"save-script", scene_, "-1"}, Bytes{'x'}), "no such row -1");
   ExpectRefused(Cli({"save-script", scene_, "0", (dir_ / "missing.txt").string()}), "missing.txt");
@@ -178,7 +178,7 @@ TEST_F(WriteCli, InsertRefusals) {
     return Cli(all);
   };
   ExpectRefused(insert({"--name", ""}), "Put Name");
-  ExpectRefused(insert({"--name", "tommy", "--category", "male"}), "Put another!");
+  ExpectRefused(insert({"--name", "oskar", "--category", "male"}), "Put another!");
   ExpectRefused(
       Cli({"insert", scene_, "--name", "New", "--translation", "1,x,3", "--size", "1,1,1"}),
       "Put numeric (Translation)");
@@ -196,7 +196,7 @@ TEST_F(WriteCli, InsertRefusals) {
 }
 
 TEST_F(WriteCli, ModifyRewritesTheObjectInPlace) {
-  const int row = Row("Paulie");
+  const int row = Row("Brenna");
   const auto before = ObjectOfRow(row);
   ASSERT_TRUE(before);
   auto run = Cli(

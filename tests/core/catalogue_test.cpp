@@ -72,8 +72,8 @@ TEST(Catalogue, DemoSceneRows) {
   const Catalogue c = ScanBoth(bytes);
   EXPECT_EQ(c.sceneLength, static_cast<Pos>(bytes.size()));
   // StreetLamp (kind 6) and Gate (kind 18) leave no row.
-  EXPECT_EQ(Names(c), (std::vector<ByteString>{"Tommy", "Paulie", "Sam", "Waitress", "Cop01",
-                                               "Bolt_Ace", "DeliveryTruck", "PoliceCar1", "Barrel01",
+  EXPECT_EQ(Names(c), (std::vector<ByteString>{"Oskar", "Brenna", "Vel", "Waitress", "Cop01",
+                                               "Wren_Six", "DeliveryTruck", "PoliceCar1", "Barrel01",
                                                "Crate", "init", "timer", "empty_script", "outro"}));
   EXPECT_EQ(c.firstStandaloneScriptRow, 10);
   EXPECT_TRUE(c.rows[0].checked);
@@ -87,8 +87,8 @@ TEST(Catalogue, DemoSceneRows) {
 
   // Positions: the definition's length field is at its marker + 2; the script text follows its
   // length.
-  const Pos tommy = Find(bytes, ByteString("\x21\xAE", 2));
-  EXPECT_EQ(c.rows[0].entryLengthPos, tommy + 2);
+  const Pos oskar = Find(bytes, ByteString("\x21\xAE", 2));
+  EXPECT_EQ(c.rows[0].entryLengthPos, oskar + 2);
   const auto script = SceneImage(bytes).bytesAt(*c.rows[0].scriptLengthPos + 4, *c.rows[0].scriptLength);
   EXPECT_EQ(*script, *DemoSceneSpec().definitions[0].script);
   const Pos params = *c.rows[0].scriptChunkLengthPos - 2;

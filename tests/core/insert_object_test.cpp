@@ -58,16 +58,16 @@ TEST(InsertValidation, ChecksInOrderWithPromptsAndTitles) {
   EXPECT_EQ(selectFile.failure->prompt, "****** Select File ******");
   EXPECT_FALSE(selectFile.failure->title);
 
-  const auto known = ValidateInsert(Form("tommy", good), {"Paulie", "Tommy"}, ParseCNumber);
+  const auto known = ValidateInsert(Form("oskar", good), {"Brenna", "Oskar"}, ParseCNumber);
   ASSERT_TRUE(known.failure);
   EXPECT_EQ(known.failure->prompt, "Put another!");
   EXPECT_EQ(known.failure->title, "Name already known");
-  EXPECT_FALSE(ValidateInsert(Form("Tommy2", good), {"Tommy"}, ParseCNumber).failure);
+  EXPECT_FALSE(ValidateInsert(Form("Oskar2", good), {"Oskar"}, ParseCNumber).failure);
 }
 
 TEST(InsertValidation, AcceptedNumbersBecomeSingles) {
   const auto result =
-      ValidateInsert(Form("new", {"0.1", "-2", "1e3", "+4.5", ".5", "6"}), {"Tommy"}, ParseCNumber);
+      ValidateInsert(Form("new", {"0.1", "-2", "1e3", "+4.5", ".5", "6"}), {"Oskar"}, ParseCNumber);
   ASSERT_FALSE(result.failure);
   EXPECT_EQ(result.values.translation[0], 0.1f);
   EXPECT_EQ(result.values.translation[1], -2.0f);
@@ -233,7 +233,7 @@ TEST(InsertObject, InsertsOnDiskThroughTheTemporaryFile) {
   const auto path = folder / "scene2.bin";
   const Demo demo;
   testing::WriteFile(path.string(), demo.bytes);
-  const auto request = Request("Vinnie", Category::Male, "Enemy12K.i3d");
+  const auto request = Request("Dorran", Category::Male, "Enemy12K.i3d");
   const auto result = InsertObject(path, request);
   ASSERT_TRUE(result.ok()) << result.error().message;
   EXPECT_EQ(*result, WriteMode::Replaced);

@@ -101,7 +101,7 @@ TEST(ModelListing, ProgressValues) {
 
 TEST(ModelListing, DemoScene) {
   const auto names = List(BuildScene(DemoSceneSpec()));
-  EXPECT_EQ(names, (std::vector<ByteString>{"Tommy.i3d", "Paulie.i3d", "Sam.i3d", "Sarah2LOW.i3d",
+  EXPECT_EQ(names, (std::vector<ByteString>{"Oskar.i3d", "Brenna.i3d", "Vel.i3d", "Sarah2LOW.i3d",
                                             "PoliceMan01.i3d", "blackha00.i3d", "Truck02.i3d",
                                             "polimTud00.i3d", "xbarel 2.i3d", "crate01.i3d"}));
 }

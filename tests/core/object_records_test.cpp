@@ -129,7 +129,7 @@ TEST(Categories, TableInTestingOrder) {
   EXPECT_FALSE(CategoryNamed("Female"));
 }
 
-ObjectRecordInput Sarah() {
+ObjectRecordInput OneLetterFemale() {
   ObjectRecordInput in;
   in.name = "S";
   in.model = "Sarah2LOW.i3d";
@@ -143,7 +143,7 @@ ObjectRecordInput Sarah() {
 }
 
 TEST(ObjectRecord, OneLetterFemaleIs147BytesEndingInTheModel) {
-  const Bytes record = BuildObjectRecord(Sarah());
+  const Bytes record = BuildObjectRecord(OneLetterFemale());
   ASSERT_EQ(record.size(), 147u);
   EXPECT_EQ(ObjectRecordLength(1, 13, false), 147);
   const SceneImage image(record);
@@ -191,7 +191,7 @@ TEST(DefinitionRecord, OneLetterFemaleIs129BytesEndingInHuman1) {
 }
 
 TEST(ObjectRecord, OthersHasTheBoxAndNoModel) {
-  auto in = Sarah();
+  auto in = OneLetterFemale();
   in.name = "Box7";
   in.others = true;
   const Bytes record = BuildObjectRecord(in);
@@ -209,7 +209,7 @@ TEST(ObjectRecord, OthersHasTheBoxAndNoModel) {
 }
 
 TEST(ObjectRecord, EmptyModelStillWritesTheModelChunk) {
-  auto in = Sarah();
+  auto in = OneLetterFemale();
   in.model.clear();
   const Bytes record = BuildObjectRecord(in);
   ASSERT_EQ(record.size(), 134u);
@@ -217,7 +217,7 @@ TEST(ObjectRecord, EmptyModelStillWritesTheModelChunk) {
 }
 
 TEST(ObjectRecord, NumbersAreStoredAsTheNearestSingle) {
-  auto in = Sarah();
+  auto in = OneLetterFemale();
   in.translation[0] = static_cast<float>(*ParseCNumber("0.1"));
   in.size[2] = 0.0f;
   const Bytes record = BuildObjectRecord(in);

@@ -74,7 +74,7 @@ TEST(Overview, ReadsTheLengthAgain) {
 TEST(Search, FindsIgnoringCase) {
   EXPECT_EQ(FindIgnoringCase("Hello World", "WORLD", 0), 6);
   EXPECT_EQ(FindIgnoringCase("Hello World", "world", 7), -1);
-  EXPECT_EQ(FindIgnoringCase("findActor 0", "FINDACTOR", 0), 0);
+  EXPECT_EQ(FindIgnoringCase("fetch_Obj 0", "FETCH_OBJ", 0), 0);
   // Windows-1252 accented letters fold too; other bytes match exactly.
   EXPECT_EQ(FindIgnoringCase("x\xC9t\xE9", "\xE9T\xC9", 0), 1);
   EXPECT_EQ(FindIgnoringCase("\x8A", "\x9A", 0), 0);
@@ -112,8 +112,8 @@ TEST(Search, WalksTheDemoOverview) {
   const ByteString text = OverviewOf(BuildScene(DemoSceneSpec()));
   SearchCursor cursor;
   int hits = 0;
-  while (const auto hit = cursor.Next(text, "FINDACTOR")) {
-    EXPECT_TRUE(EqualsIgnoringCase(text.substr(static_cast<std::size_t>(*hit), 9), "findactor"));
+  while (const auto hit = cursor.Next(text, "FETCH_OBJ")) {
+    EXPECT_TRUE(EqualsIgnoringCase(text.substr(static_cast<std::size_t>(*hit), 9), "fetch_obj"));
     ++hits;
   }
   EXPECT_EQ(hits, 6);

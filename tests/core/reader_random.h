@@ -19,7 +19,7 @@ namespace quorvex::testing {
 
 inline ByteString RandomText(std::mt19937& rng, int maxLength) {
   static const char* const pieces[] = {
-      "dim_act 1\r\n", "findactor 0, \"Tommy\"\r\n", "end\r\n", "wait 500\r\n", "label 1\r\n",
+      "use_obj 1\r\n", "fetch_obj 0, \"Oskar\"\r\n", "fin\r\n", "idle 500\r\n", "point 1\r\n",
       "// comment\r\n", "xbarel 2.i3d", ".i3d", ".I3D", "\x50\xAE", "\x51\xAE", "\x20\xAE",
       "\x21\xAE", "\x01\x00\x00\x00\x00", "\x05\x00\x00\x00\x00", "\x12\x20", "\"", "\x16", "a",
       "\x00", "\xAE", "model.i3d", " "};
@@ -49,7 +49,7 @@ inline float RandomFloat(std::mt19937& rng) {
 }
 
 inline SceneSpec RandomSpec(std::mt19937& rng) {
-  static const char* const names[] = {"Tommy", "Paulie", "Sam", "Car", "Box", "init", "", "T"};
+  static const char* const names[] = {"Oskar", "Brenna", "Vel", "Car", "Box", "init", "", "T"};
   auto name = [&] { return ByteString(names[rng() % 8]); };
   SceneSpec spec;
   if (rng() % 4) spec.headerChunks = DefaultHeaderChunks();

@@ -176,7 +176,7 @@ TEST(ScriptSave, LengthChangeOnDiskReplacesTheSceneAndLeavesNoTemporaryFile) {
   const Bytes before = testing::BuildScene(testing::DemoSceneSpec());
   testing::WriteFile(path.string(), before);
   const auto catalogue = Scan(before);
-  const int row = RowNamed(catalogue, "Paulie");
+  const int row = RowNamed(catalogue, "Brenna");
   const ByteString text = "// shorter\r\nend\r\n";
 
   const auto result = SaveScript(path, TargetOf(catalogue, row), text);
@@ -213,7 +213,7 @@ TEST(ScriptSave, EmptyScriptCanReceiveText) {
 
 TEST(ScriptSave, TargetNeedsAScriptPosition) {
   const auto catalogue = Scan(testing::BuildScene(testing::DemoSceneSpec()));
-  EXPECT_EQ(ScriptSaveTargetFor(catalogue, RowNamed(catalogue, "Sam")).error().kind,
+  EXPECT_EQ(ScriptSaveTargetFor(catalogue, RowNamed(catalogue, "Vel")).error().kind,
             ErrorKind::NoScript);
   EXPECT_EQ(ScriptSaveTargetFor(catalogue, -1).error().kind, ErrorKind::NoSuchRow);
   EXPECT_EQ(ScriptSaveTargetFor(catalogue, static_cast<int>(catalogue.rows.size())).error().kind,
@@ -225,7 +225,7 @@ class ScriptSaveRefusal : public ::testing::Test {
   void SetUp() override {
     scene_ = testing::BuildScene(testing::DemoSceneSpec());
     catalogue_ = Scan(scene_);
-    definition_ = TargetOf(catalogue_, RowNamed(catalogue_, "Tommy"));
+    definition_ = TargetOf(catalogue_, RowNamed(catalogue_, "Oskar"));
     standalone_ = TargetOf(catalogue_, RowNamed(catalogue_, "timer"));
   }
   ErrorKind Refusal(const Bytes& bytes, const ScriptSaveTarget& target, const ByteString& text) {
@@ -379,7 +379,7 @@ TEST_F(ScriptSaveFault, DeletedBetweenScanAndSave) {
 
 TEST_F(ScriptSaveFault, ChangedBetweenScanAndSave) {
   // Another save grew a script meanwhile.
-  const auto other = TargetOf(catalogue_, RowNamed(catalogue_, "Tommy"));
+  const auto other = TargetOf(catalogue_, RowNamed(catalogue_, "Oskar"));
   const Bytes changed = Saved(scene_, other, "end\r\n// changed elsewhere\r\n");
   testing::WriteFile(path_.string(), changed);
   const auto result = SaveScript(path_, target_, "end\r\n");

@@ -73,7 +73,7 @@ Bytes GenerateScene(std::mt19937_64& rng, SceneModel& model) {
   model = SceneModel{};
   SceneSpec spec;
   spec.headerChunks = DefaultHeaderChunks();
-  const std::vector<ByteString> models = {"Tommy.i3d", "xbarel 2.i3d", "crate01.i3d", "lamp"};
+  const std::vector<ByteString> models = {"Oskar.i3d", "xbarel 2.i3d", "crate01.i3d", "lamp"};
 
   const int objectCount = 3 + static_cast<int>(rng() % 30);
   for (int i = 0; i < objectCount; ++i) {

@@ -17,19 +17,21 @@ Result<Catalogue> ReferenceScanCatalogue(const SceneImage& image, SectionFlags i
                                          const CatalogueHooks& hooks) {
   Catalogue cat;
   cat.flags = initialFlags;
-  // Step 5.
+  // The scene's length bounds every position the scan visits.
   const Pos sceneLength = image.length();
   cat.sceneLength = sceneLength;
-  // Step 6.
+  // An empty file has no rows (the section flags stay as given).
   if (sceneLength == 0) return cat;
-  // Step 7: 0.8 as a single, the product rounded half to even.
+  // The 80 % mark: 0.8 as a single times the length, rounded half to even. The scan starts there
+  // when the file has no objects section, and the progress counts from it: one call per
+  // limit80 / 150 positions past it.
   const double product = static_cast<double>(0.8f) * static_cast<double>(sceneLength);
   const Pos limit80 = static_cast<Pos>(std::nearbyint(product));
   const double progressStep = static_cast<double>(limit80) / 30.0;
   int progressCount = hooks.initialProgressCount;
   bool firstStandalone = true;
   Pos scanPos = 5;
-  // Step 8.
+  // Skip the objects section: the first 00 40 pair from position 5 on, jumped over by its length.
   bool hit = false;
   for (; scanPos <= sceneLength; ++scanPos) {
     if (image.markerAt(scanPos, 0x4000)) {
@@ -45,8 +47,10 @@ Result<Catalogue> ReferenceScanCatalogue(const SceneImage& image, SectionFlags i
   } else {
     scanPos = limit80;
   }
-  // Step 9: initialFlags.
-  // Step 10.
+  // The section flags start as the caller gives them (`initialFlags`).
+  // The main loop: a progress check at every position, then the markers. A section header (50 AE,
+  // 20 AE) counts when its entry marker lies in its 8 bytes; an entry (51 AE, 21 AE) counts only
+  // after its section's header has been seen.
   while (scanPos <= sceneLength) {
     if (static_cast<double>(5 * (scanPos - limit80)) >
         static_cast<double>(progressCount) * progressStep + 1.0) {
@@ -189,7 +193,7 @@ ObjectScanResult ReferenceScanObjectParameters(const SceneImage& image,
                                                const ObjectScanHooks& hooks) {
   ObjectScanResult result;
   int progressCount = 0;
-  // Step 5.
+  // The objects section: the first 00 40 pair from position 5 on; without one, no matches.
   Pos h = 0;
   for (Pos pos = 5; pos <= image.length(); ++pos) {
     if (image.markerAt(pos, 0x4000)) {
@@ -205,7 +209,8 @@ ObjectScanResult ReferenceScanObjectParameters(const SceneImage& image,
     result.error = Damaged("section length");
     return result;
   }
-  // Step 6.
+  // Walk the section's children by their lengths. A child with a name sub-chunk (10 00) at its
+  // marker + 16 is an object; it matches the first row whose text equals its name.
   Pos scanPos = secLenPos + 6;
   while (scanPos < secLenPos + *secLen) {
     if (hooks.yield) hooks.yield();

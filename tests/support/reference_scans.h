@@ -1,10 +1,12 @@
 #pragma once
-// Literal reference implementations of the scans, for tests and benchmarks: they follow the text
-// of Parts 1.2, 1.4 and 5.3 step by step, one position at a time, with one small window read per
-// position through SceneImage. Slow by design; the fast scans must give exactly their results.
+// Byte-stepping reference implementations of the scans, for tests and benchmarks: the catalogue
+// scan, the object-parameter scan and the model listing written the plain way, visiting one
+// position at a time with one small window read per position through SceneImage. Slow by design;
+// the fast scans must give exactly their results.
 //
-// The damaged-input policy is the same as the fast scans' (the text would hang or read out of
-// bounds there); where the fast scans say which error, the reference gives the same kind.
+// Damaged input gets the fast scans' treatment (stepping on blindly, such input would make a scan
+// loop forever or read past the end of the file); where the fast scans say which error, the
+// reference gives the same kind.
 
 #include <vector>
 

@@ -154,12 +154,12 @@ SceneSpec DemoSceneSpec() {
     return o;
   };
   spec.objects = {
-      object("Tommy", 12.5f, 0.0f, -33.25f, 0.0f, 1.0f, "Tommy.i3d"),
-      object("Paulie", 14.0f, 0.0f, -31.5f, 0.70710677f, 0.70710677f, "Paulie.i3d"),
-      object("Sam", -8.75f, 0.0f, 15.0f, 0.5f, 0.8660254f, "Sam.i3d"),
+      object("Oskar", 12.5f, 0.0f, -33.25f, 0.0f, 1.0f, "Oskar.i3d"),
+      object("Brenna", 14.0f, 0.0f, -31.5f, 0.70710677f, 0.70710677f, "Brenna.i3d"),
+      object("Vel", -8.75f, 0.0f, 15.0f, 0.5f, 0.8660254f, "Vel.i3d"),
       object("Waitress", 3.0f, 0.5f, 7.5f, 0.0f, 1.0f, "Sarah2LOW.i3d"),
       object("Cop01", 40.0f, 0.0f, 2.5f, -0.25881904f, 0.9659258f, "PoliceMan01.i3d"),
-      object("Bolt_Ace", 22.0f, 0.1f, -12.0f, 0.0f, 1.0f, "blackha00.i3d"),
+      object("Wren_Six", 22.0f, 0.1f, -12.0f, 0.0f, 1.0f, "blackha00.i3d"),
       object("DeliveryTruck", 60.5f, 0.1f, -40.0f, 0.17364818f, 0.9848077f, "Truck02.i3d"),
       object("PoliceCar1", 75.0f, 0.1f, 5.0f, 0.0f, 1.0f, "polimTud00.i3d"),
       object("Barrel01", 5.5f, 0.0f, -2.0f, 0.0f, 1.0f, "xbarel 2.i3d", 1.0f, 1.5f, 1.0f),
@@ -175,36 +175,36 @@ SceneSpec DemoSceneSpec() {
     return d;
   };
   spec.definitions = {
-      def("Tommy", 27,
-          "dim_act 2\r\ndim_flt 4\r\nfindactor 0, \"Tommy\"\r\n"
-          "label 1\r\n  wait 500\r\n  event use_ab 0\r\ngoto 1\r\nend\r\n"),
-      def("Paulie", 27,
-          "// Paulie follows the player to the car\r\ndim_act 1\r\nfindactor 0, \"Paulie\"\r\n"
-          "act_setstate 0, 1\r\nfollow 0, \"Tommy\"\r\nend\r\n"),
-      def("Sam", 27, std::nullopt),
+      def("Oskar", 27,
+          "use_obj 2\r\nuse_num 4\r\nfetch_obj 0, \"Oskar\"\r\n"
+          "point 1\r\n  idle 500\r\n  await_signal 0\r\njump 1\r\nfin\r\n"),
+      def("Brenna", 27,
+          "// Brenna follows the player to the car\r\nuse_obj 1\r\nfetch_obj 0, \"Brenna\"\r\n"
+          "set_obj_mode 0, 1\r\nshadow 0, \"Oskar\"\r\nfin\r\n"),
+      def("Vel", 27, std::nullopt),
       def("Waitress", 27,
-          "dim_flt 2\r\nlabel 10\r\n  setflt 0, 1.5\r\n  wait 2000\r\ngoto 10\r\nend\r\n"),
-      def("Cop01", 27, "// patrol\r\ndim_act 1\r\nfindactor 0, \"Cop01\"\r\nend\r\n"),
-      def("Bolt_Ace", 4, std::nullopt),
-      def("DeliveryTruck", 4, "dim_act 1\r\nfindactor 0, \"DeliveryTruck\"\r\nend\r\n"),
+          "use_num 2\r\npoint 10\r\n  assign 0, 1.5\r\n  idle 2000\r\njump 10\r\nfin\r\n"),
+      def("Cop01", 27, "// patrol\r\nuse_obj 1\r\nfetch_obj 0, \"Cop01\"\r\nfin\r\n"),
+      def("Wren_Six", 4, std::nullopt),
+      def("DeliveryTruck", 4, "use_obj 1\r\nfetch_obj 0, \"DeliveryTruck\"\r\nfin\r\n"),
       def("PoliceCar1", 4, std::nullopt),
       def("Barrel01", 35, std::nullopt),
       def("StreetLamp", 6, std::nullopt),
       def("Gate", 18, std::nullopt),
-      def("Crate", 35, "// a crate that breaks\r\nend\r\n"),
+      def("Crate", 35, "// a crate that breaks\r\nfin\r\n"),
   };
 
   spec.scripts = {
       {"init",
-       "// mission start\r\ndim_act 4\r\ndim_flt 8\r\nfindactor 0, \"Tommy\"\r\n"
-       "findactor 1, \"Paulie\"\r\nsetcompass 0\r\nmission_objectives 1\r\nend\r\n",
+       "// mission start\r\nuse_obj 4\r\nuse_num 8\r\nfetch_obj 0, \"Oskar\"\r\n"
+       "fetch_obj 1, \"Brenna\"\r\nshow_arrow 0\r\ndisplay_goal_entry 1\r\nfin\r\n",
        0},
       {"timer",
-       "dim_flt 1\r\nsetflt 0, 120\r\nlabel 1\r\n  wait 1000\r\n  setflt 0, flt[0] - 1\r\n"
-       "  if flt[0] = 0, 2, 1\r\nlabel 2\r\n  missionfail\r\nend\r\n",
+       "use_num 1\r\nassign 0, 120\r\npoint 1\r\n  idle 1000\r\n  assign 0, num[0] - 1\r\n"
+       "  if num[0] = 0, 2, 1\r\npoint 2\r\n  task_failed\r\nfin\r\n",
        0},
       {"empty_script", "", 0},
-      {"outro", "// the end\r\nfadeout 2000\r\nmissionwin\r\nend\r\n", 0},
+      {"outro", "// the end\r\nfade_ms 2000\r\ntask_clear\r\nfin\r\n", 0},
   };
   Bytes trailer;
   AppendUint32(trailer, 7);

@@ -65,7 +65,7 @@ SceneSpec TestSpec() {
     d.script = std::move(script);
     return d;
   };
-  spec.definitions = {def("Guard", 27, "dim_act 1\r\nend\r\n"), def("Box", 35, std::nullopt),
+  spec.definitions = {def("Guard", 27, "use_obj 1\r\nfin\r\n"), def("Box", 35, std::nullopt),
                       def("Lamp", 6, std::nullopt), def("Door", 4, "open\r\n")};
   spec.scripts = {{"Init", "aaaa\r\nline two\r\n"}, {"Empty", ""}};
   return spec;
@@ -205,10 +205,10 @@ class Form1Test : public QObject {
     QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
     // Row 0 is shown; loading its text marks the scene as not saved.
     QCOMPARE(list->currentRow(), 0);
-    QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\n"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("use_obj 1\r\nfin\r\n"));
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     QCOMPARE(statusColour(), kRed);
-    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "dim_act 1\r\nend\r\n") +
+    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "use_obj 1\r\nfin\r\n") +
                                                    OverviewBlock("Door", "open\r\n") +
                                                    OverviewBlock("Init", "aaaa\r\nline two\r\n"));
     QVERIFY(log_.shown.isEmpty());

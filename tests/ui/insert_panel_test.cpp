@@ -184,36 +184,36 @@ void InsertPanelTest::tickingTwiceScansOnce() {
   QVERIFY(!s.form->state().ObjectParamsLoaded);  // the panel was closed during the load
   s.setPanel(true);
   QVERIFY(s.form->state().ObjectParamsLoaded);
-  const int paulie = s.rowOf(QStringLiteral("Paulie"));
-  QCOMPARE(s.form->state().EntryTranslationX[paulie], 14.0f);
-  QVERIFY(s.form->state().EntryTranslationPos[paulie] > 0);
+  const int brenna = s.rowOf(QStringLiteral("Brenna"));
+  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
+  QVERIFY(s.form->state().EntryTranslationPos[brenna] > 0);
   QVERIFY(!s.get<QProgressBar>(QStringLiteral("ProgressBar3"))->isVisibleTo(s.form.get()));
 
-  s.form->state().EntryTranslationX[paulie] = 999.0f;  // a second scan would read 14 again
+  s.form->state().EntryTranslationX[brenna] = 999.0f;  // a second scan would read 14 again
   s.setPanel(false);
   s.setPanel(true);
-  QCOMPARE(s.form->state().EntryTranslationX[paulie], 999.0f);
+  QCOMPARE(s.form->state().EntryTranslationX[brenna], 999.0f);
 
   s.load();  // "Start" with the panel open loads the new scene's parameters in the scan
-  QCOMPARE(s.form->state().EntryTranslationX[paulie], 14.0f);
+  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
 }
 
 void InsertPanelTest::openingAfterLoadShowsTheSelectedObjectsValues() {
   Session s;
   s.load();
-  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Sam")));
+  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Vel")));
   QCOMPARE(s.text(5)->text(), QStringLiteral("0"));  // not read yet
   s.setPanel(true);
-  QCOMPARE(s.text(4)->text(), QStringLiteral("Sam"));
+  QCOMPARE(s.text(4)->text(), QStringLiteral("Vel"));
   QCOMPARE(s.text(5)->text(), QStringLiteral("-8.75"));
-  QCOMPARE(s.text(11)->text(), QStringLiteral("Sam.i3d"));
+  QCOMPARE(s.text(11)->text(), QStringLiteral("Vel.i3d"));
 }
 
 void InsertPanelTest::categoriesFillTheModelBox() {
   Session s;
   s.load();
   s.setPanel(true);
-  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Sam")));
+  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Vel")));
   QVERIFY(s.text(4)->isReadOnly() && s.text(11)->isReadOnly());
   const struct {
     int option;
@@ -279,17 +279,17 @@ void InsertPanelTest::validationMessagesComeInOrder() {
 
   s.fill(QString(), {"1", "2", "3", "1", "1", "1"});
   expect(QStringLiteral("Name"), QStringLiteral("Put Name"));
-  s.fill(QStringLiteral("Vito"), {"1", "2", "3", "1", "", "1"});
+  s.fill(QStringLiteral("Ilse"), {"1", "2", "3", "1", "", "1"});
   expect(QString(), QStringLiteral("Fill all fields"));
   const QStringList good = {"1", "2", "3", "1", "1", "1"};
   for (int i = 0; i < 6; ++i) {  // each box in turn, the earlier ones numeric
     QStringList numbers = good;
     numbers[i] = QStringLiteral("1x");
     if (i + 1 < 6) numbers[i + 1] = QStringLiteral("nope");  // a later failure must not win
-    s.fill(QStringLiteral("Vito"), numbers);
+    s.fill(QStringLiteral("Ilse"), numbers);
     expect(i < 3 ? QStringLiteral("Translation") : QStringLiteral("Size"), numeric);
   }
-  s.fill(QStringLiteral("tommy"), good);
+  s.fill(QStringLiteral("oskar"), good);
   s.get<QListWidget>(QStringLiteral("File1"))->clearSelection();
   expect(QString(), QStringLiteral("****** Select File ******"));
   QCOMPARE(s.status()->text(), QString());
@@ -379,14 +379,14 @@ void InsertPanelTest::insertSelectsTheNewRowWithoutStandaloneScripts() {
   QVERIFY(rows > 1);
   s.setPanel(true);
   s.option(5)->click();
-  s.fill(QStringLiteral("Vito"), {"1", "2", "3", "1", "1", "1"});
+  s.fill(QStringLiteral("Ilse"), {"1", "2", "3", "1", "1", "1"});
   s.pressInsertModify();
   QVERIFY2(s.log.shown.isEmpty(), qPrintable(s.lastMessage().prompt));
   s.form->Timer1_Timer();
   QCOMPARE(s.list2()->count(), rows + 1);
   QCOMPARE(s.list2()->currentRow(), rows);
-  QCOMPARE(s.list2()->currentItem()->text(), QStringLiteral("Vito"));
-  QCOMPARE(s.text(4)->text(), QStringLiteral("Vito"));
+  QCOMPARE(s.list2()->currentItem()->text(), QStringLiteral("Ilse"));
+  QCOMPARE(s.text(4)->text(), QStringLiteral("Ilse"));
 }
 
 void InsertPanelTest::insertTakesTheLocalesNotationAndC() {
@@ -410,7 +410,7 @@ void InsertPanelTest::insertIsRefusedWithoutTheSelectedScenesList() {
   Session s;  // chosen but never loaded: the name cannot be checked
   s.setPanel(true);
   s.option(3)->click();
-  s.fill(QStringLiteral("Tommy"), {"1", "1", "1", "1", "1", "1"});
+  s.fill(QStringLiteral("Oskar"), {"1", "1", "1", "1", "1", "1"});
   const Bytes before = s.bytes();
   s.pressInsertModify();
   QCOMPARE(s.log.shown.size(), 1);
@@ -464,8 +464,8 @@ void InsertPanelTest::modifyNoWritesNothing() {
   Session s;
   s.load();
   s.setPanel(true);
-  const int paulie = s.rowOf(QStringLiteral("Paulie"));
-  s.list2()->setCurrentRow(paulie);
+  const int brenna = s.rowOf(QStringLiteral("Brenna"));
+  s.list2()->setCurrentRow(brenna);
   s.text(5)->setText(QStringLiteral("99"));
   const Bytes before = s.bytes();
   s.log.answers = {false};
@@ -473,7 +473,7 @@ void InsertPanelTest::modifyNoWritesNothing() {
   QCOMPARE(s.lastMessage().title, QStringLiteral("Changing"));
   QCOMPARE(s.lastMessage().prompt, QStringLiteral("Want to change parameter?"));
   QVERIFY(s.bytes() == before);
-  QCOMPARE(s.form->state().EntryTranslationX[paulie], 14.0f);
+  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
 }
 
 void InsertPanelTest::modifyRewritesExactlyTheTenValues() {
@@ -484,10 +484,10 @@ void InsertPanelTest::modifyRewritesExactlyTheTenValues() {
   Session s(spec);
   s.load();
   s.setPanel(true);
-  const int paulie = s.rowOf(QStringLiteral("Paulie"));
-  s.list2()->setCurrentRow(paulie);
+  const int brenna = s.rowOf(QStringLiteral("Brenna"));
+  s.list2()->setCurrentRow(brenna);
   QCOMPARE(s.text(6)->text(), QStringLiteral("-1774.328"));
-  const qint64 p = s.form->state().EntryTranslationPos[paulie];
+  const qint64 p = s.form->state().EntryTranslationPos[brenna];
   const Bytes before = s.bytes();
 
   s.slider()->setValue(-30);
@@ -515,7 +515,7 @@ void InsertPanelTest::modifyRewritesExactlyTheTenValues() {
   QCOMPARE(Uint32At(after, p + 30), 0xCAFEF00Du);
   QCOMPARE(FloatAt(after, p + 40), 1.0f);
   QCOMPARE(FloatAt(after, p + 48), 2.5f);
-  QCOMPARE(s.form->state().EntryTranslationX[paulie], 20.0f);
+  QCOMPARE(s.form->state().EntryTranslationX[brenna], 20.0f);
 }
 
 void InsertPanelTest::modifyRefusesWithoutARecordedObject() {
@@ -544,7 +544,7 @@ void InsertPanelTest::modifyRefusesWithoutARecordedObject() {
   s.form->state().EntryObjectName[timer] = "timer";
   refused(changing, QStringLiteral("No object to change"));
 
-  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Tommy")));
+  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Oskar")));
   s.text(8)->setText(QStringLiteral("big"));
   refused(QStringLiteral("Size"), QStringLiteral("Put numeric"));
   s.text(8)->clear();
@@ -604,20 +604,20 @@ void InsertPanelTest::sliderClickStoresForRowAndAsCurrent() {
   Session s;
   s.load();
   s.setPanel(true);
-  const int sam = s.rowOf(QStringLiteral("Sam"));
-  s.list2()->setCurrentRow(sam);
+  const int vel = s.rowOf(QStringLiteral("Vel"));
+  s.list2()->setCurrentRow(vel);
   s.slider()->setValue(44);
   s.slider()->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // a key press: 45
   QTRY_COMPARE(s.form->state().CurrentRotationA, 0.70710677f);
   QCOMPARE(s.form->state().CurrentRotationC, 0.70710677f);
-  QCOMPARE(s.form->state().EntryRotationA[sam], 0.70710677f);
-  QCOMPARE(s.form->state().EntryRotationC[sam], 0.70710677f);
+  QCOMPARE(s.form->state().EntryRotationA[vel], 0.70710677f);
+  QCOMPARE(s.form->state().EntryRotationC[vel], 0.70710677f);
   QCOMPARE(MovingEnd(s, "Line12").x, 3030);
 
   s.slider()->setValue(90);
   s.form->Slider1_Click();
-  QCOMPARE(s.form->state().EntryRotationA[sam], 1.0f);
-  QCOMPARE(s.form->state().EntryRotationC[sam], 6.123234e-17f);
+  QCOMPARE(s.form->state().EntryRotationA[vel], 1.0f);
+  QCOMPARE(s.form->state().EntryRotationC[vel], 6.123234e-17f);
 }
 
 void InsertPanelTest::sliderClickWithoutRowStoresOnlyCurrent() {
@@ -644,7 +644,7 @@ void InsertPanelTest::screenshotForTheReadme() {
   s.load();
   s.setPanel(true);
   s.option(3)->click();
-  s.fill(QStringLiteral("Vincenzo"), {"12.5", "0", "-30", "1", "1", "1"});
+  s.fill(QStringLiteral("Teodrina"), {"12.5", "0", "-30", "1", "1", "1"});
   s.slider()->setValue(30);
   s.form->Slider1_Click();
   QTest::qWait(200);
