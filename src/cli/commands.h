@@ -17,9 +17,14 @@ int Script(const std::string& scene, long long row);
 int Objects(const std::string& scene);
 int Overview(const std::string& scene);
 int Models(const std::string& scene);
+int Check(const std::string& scene);
 
 // Write side.
 int SaveScript(const std::string& scene, long long row, const std::optional<std::string>& file);
+
+// Scripts as files: every script into `folder` with a manifest, and the edited ones back.
+int Export(const std::string& scene, const std::string& folder, bool force);
+int Import(const std::string& scene, const std::string& folder);
 
 struct InsertArgs {
   std::string name;

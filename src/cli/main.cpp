@@ -64,6 +64,18 @@ int main(int argc, char** argv) {
   modify->add_option("--size", modifyArgs.size, "X,Y,Z")->required();
   auto* modifyRotationOpt = modify->add_option("--rotation", modifyRotation, "degrees, -90..90");
 
+  std::string folder;
+  bool force = false;
+  auto* check = app.add_subcommand("check", "Walk the chunk tree by its lengths");
+  check->add_option("SCENE", scene, "scene file")->required();
+  auto* exportScripts = app.add_subcommand("export", "Write every script to DIR as a file");
+  exportScripts->add_option("SCENE", scene, "scene file")->required();
+  exportScripts->add_option("DIR", folder, "folder for the scripts and manifest.json")->required();
+  exportScripts->add_flag("--force", force, "write into a folder that already holds files");
+  auto* importScripts = app.add_subcommand("import", "Write the edited scripts of DIR back");
+  importScripts->add_option("SCENE", scene, "scene file")->required();
+  importScripts->add_option("DIR", folder, "folder of an export")->required();
+
   UseBinaryStdio();
   Utf8Arguments args(argc, argv);
   try {
@@ -81,6 +93,9 @@ int main(int argc, char** argv) {
   if (*objects) return Objects(scene);
   if (*overview) return Overview(scene);
   if (*models) return Models(scene);
+  if (*check) return Check(scene);
+  if (*exportScripts) return Export(scene, folder, force);
+  if (*importScripts) return Import(scene, folder);
   if (*save) {
     std::optional<std::string> source;
     if (!file.empty() && file != "-") source = file;

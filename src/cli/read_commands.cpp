@@ -18,6 +18,7 @@
 #include "cli/console.h"
 #include "objects/model_listing.h"
 #include "scene/catalogue.h"
+#include "scene/chunk_check.h"
 #include "scene/object_params.h"
 #include "scene/scene_file.h"
 #include "scene/scene_io.h"
@@ -65,7 +66,7 @@ Result<Scanned> OpenAndScan(const std::string& scene) {
   scanned.file = std::move(*file);
   scanned.image = SceneImage(*scanned.file);
   auto catalogue = ScanCatalogue(scanned.image);
-  if (!catalogue.ok()) return catalogue.error();
+  if (!catalogue.ok()) return WithDamageFinding(scanned.image, catalogue.error());
   scanned.catalogue = std::move(*catalogue);
   return scanned;
 }
@@ -159,7 +160,7 @@ int Objects(const std::string& scene) {
   names.reserve(scanned->catalogue.rows.size());
   for (const auto& row : scanned->catalogue.rows) names.push_back(row.name);
   const auto result = ScanObjectParameters(scanned->image, names);
-  if (result.error) return Fail(*result.error);
+  if (result.error) return Fail(WithDamageFinding(scanned->image, *result.error));
 
   // The per-row values after the scan, as the window keeps them: a later object matching the same
   // row overwrites its values; the model is replaced only by an object that gives one.
@@ -206,7 +207,7 @@ int Overview(const std::string& scene) {
           out.clear();
         }
       });
-  if (!written.ok()) return Fail(written.error());
+  if (!written.ok()) return Fail(WithDamageFinding(scanned->image, written.error()));
   if (failed) return kExitFailed;
   return WriteRaw(out);
 }

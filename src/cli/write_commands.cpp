@@ -20,6 +20,7 @@
 #include "objects/modify_object.h"
 #include "objects/rotation.h"
 #include "scene/catalogue.h"
+#include "scene/chunk_check.h"
 #include "scene/object_params.h"
 #include "scene/scene_io.h"
 #include "scene/text_codec.h"
@@ -112,7 +113,7 @@ int RowIndex(long long row) {
 // The catalogue of the content about to change; NoSuchRow when it has no row `index`.
 Result<quorvex::Catalogue> CatalogueWithRow(const SceneImage& image, long long row, int index) {
   auto catalogue = ScanCatalogue(image);
-  if (!catalogue) return catalogue.error();
+  if (!catalogue) return WithDamageFinding(image, catalogue.error());
   if (index < 0 || static_cast<std::size_t>(index) >= catalogue->rows.size()) {
     return NoSuchRow(row, *catalogue);
   }
@@ -194,7 +195,7 @@ int Insert(const std::string& scene, const InsertArgs& args) {
   return Finish(WriteScene(
       PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
         auto catalogue = ScanCatalogue(image);
-        if (!catalogue) return catalogue.error();
+        if (!catalogue) return WithDamageFinding(image, catalogue.error());
         const auto known = ValidateInsert(form, RowNames(*catalogue), ParseCNumber);
         if (known.failure) return MakeError(ErrorKind::Invalid, FailureText(*known.failure));
         // A definition adds a catalogue row; a scene already at the limit could not be listed

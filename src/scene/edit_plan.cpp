@@ -25,6 +25,12 @@ Status EditPlan::add(Edit edit) {
                                              std::to_string(edit.offset + 1) +
                                              " lies outside the scene file.");
   }
+  // An edit at or after the end of the last one (plans are mostly built in file order) overlaps
+  // none and goes last.
+  if (edits_.empty() || edit.offset >= edits_.back().offset + edits_.back().removeCount) {
+    edits_.push_back(std::move(edit));
+    return OkStatus();
+  }
   for (const auto& other : edits_) {
     if (Overlaps(edit, other)) {
       return MakeError(ErrorKind::Damaged, "Two changes overlap at file position " +

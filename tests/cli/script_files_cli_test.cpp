@@ -1,0 +1,280 @@
+// quorvex-cli export, import and check: runs the real binary. An import must give exactly the
+// bytes of saving the changed scripts one after another with save-script, and a refused import
+// must leave the scene untouched.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "scene/catalogue.h"
+#include "scene/object_params.h"
+#include "scene/sha256.h"
+#include "scene/text_codec.h"
+#include "script/script_files.h"
+#include "support/scene_builder.h"
+
+namespace quorvex::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string Text(const Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The demo scene with one more standalone script whose name needs cleaning and cutting.
+SceneSpec ExportSpec() {
+  auto spec = DemoSceneSpec();
+  spec.scripts.push_back({"caf\xE9 #1/" + std::string(70, 'n'), "fin\r\n"});
+  return spec;
+}
+
+class ScriptFilesCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "quorvex-script-files-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    scene_ = (dir_ / "scene2.bin").string();
+    out_ = (dir_ / "scripts").string();
+    original_ = BuildScene(ExportSpec());
+    WriteFile(scene_, original_);
+    catalogue_ = *ScanCatalogue(SceneImage(original_));
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  CliResult Cli(const std::vector<std::string>& args) {
+    const auto out = (dir_ / "stdout").string(), err = (dir_ / "stderr").string();
+    std::string command = Quote(QUORVEX_CLI_PATH);
+    for (const auto& arg : args) command += " " + Quote(arg);
+    command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
+    const int raw = std::system(command.c_str());
+    CliResult run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = Text(ReadFile(out));
+    run.err = Text(ReadFile(err));
+    return run;
+  }
+
+  void Export() {
+    const auto run = Cli({"export", scene_, out_});
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+  std::string FileOf(int row) const {
+    const auto& name = catalogue_.rows.at(static_cast<std::size_t>(row)).name;
+    return (fs::path(out_) / ExportFileName(row, name)).string();
+  }
+
+  // Rows by what their script is like.
+  int RowWhere(const std::function<bool(const CatalogueRow&)>& test) const {
+    for (std::size_t i = 0; i < catalogue_.rows.size(); ++i) {
+      if (test(catalogue_.rows[i])) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  fs::path dir_;
+  std::string scene_, out_;
+  Bytes original_;
+  Catalogue catalogue_;
+};
+
+TEST_F(ScriptFilesCli, ExportWritesEveryScriptAndTheManifest) {
+  Export();
+  const auto manifest = nlohmann::json::parse(Text(ReadFile(out_ + "/manifest.json")));
+  EXPECT_EQ(manifest["scene"], "scene2.bin");
+  EXPECT_EQ(manifest["sceneLength"], original_.size());
+  EXPECT_EQ(manifest["sceneSha256"], Sha256Hex(Text(original_)));
+
+  std::size_t listed = 0;
+  const SceneImage image(original_);
+  for (std::size_t i = 0; i < catalogue_.rows.size(); ++i) {
+    const auto& row = catalogue_.rows[i];
+    if (!row.scriptLengthPos) continue;  // rows without a script position get no file
+    const auto text = *image.bytesAt(*row.scriptLengthPos + 4, *row.scriptLength);
+    const auto& entry = manifest["scripts"].at(listed++);
+    EXPECT_EQ(entry["row"], i);
+    EXPECT_EQ(entry["name"], BytesToUtf8(row.name));
+    EXPECT_EQ(entry["standalone"], row.standalone);
+    EXPECT_EQ(entry["file"], fs::path(FileOf(static_cast<int>(i))).filename().string());
+    EXPECT_EQ(entry["length"], text.size());
+    EXPECT_EQ(entry["sha256"], Sha256Hex(text));
+    EXPECT_EQ(Text(ReadFile(FileOf(static_cast<int>(i)))), text);  // zero-length ones too
+  }
+  EXPECT_EQ(manifest["scripts"].size(), listed);
+  const auto last = manifest["scripts"].back();
+  EXPECT_EQ(last["file"], "0014_caf___1_" + std::string(56, 'n') + ".txt");
+  EXPECT_EQ(last["name"], "caf\xC3\xA9 #1/" + std::string(70, 'n'));
+
+  // A folder that holds files is refused unless --force is given.
+  auto run = Cli({"export", scene_, out_});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("--force"), std::string::npos) << run.err;
+  run = Cli({"export", scene_, out_, "--force"});
+  EXPECT_EQ(run.status, 0) << run.err;
+}
+
+TEST_F(ScriptFilesCli, ImportWithoutEditsWritesNothing) {
+  Export();
+  const auto stamp = fs::last_write_time(scene_) - std::chrono::hours(48);
+  fs::last_write_time(scene_, stamp);
+  const auto run = Cli({"import", scene_, out_});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "no changes\n");
+  EXPECT_EQ(ReadFile(scene_), original_);
+  EXPECT_EQ(fs::last_write_time(scene_), stamp);
+}
+
+TEST_F(ScriptFilesCli, ImportEqualsTheOneByOneSaves) {
+  Export();
+  const int longer = RowWhere([](const CatalogueRow& r) { return !r.standalone && r.checked; });
+  const int sameLength = RowWhere([&](const CatalogueRow& r) {
+    return !r.standalone && r.checked && &r != &catalogue_.rows[static_cast<std::size_t>(longer)];
+  });
+  const int filled = RowWhere([](const CatalogueRow& r) { return r.scriptLength == 0; });
+  const int shorter = RowWhere([](const CatalogueRow& r) { return r.standalone && r.checked; });
+  ASSERT_TRUE(longer >= 0 && sameLength >= 0 && filled >= 0 && shorter >= 0);
+
+  auto edit = [&](int row, std::function<std::string(std::string)> change) {
+    const auto path = FileOf(row);
+    const auto text = change(Text(ReadFile(path)));
+    WriteFile(path, ToBytes(text));
+    return std::make_pair(row, path);
+  };
+  std::vector<std::pair<int, std::string>> edits = {
+      edit(longer, [](std::string t) { return t + "// two more lines\r\nfin\r\n"; }),
+      edit(sameLength, [](std::string t) { return std::string(t.size(), '\xE9'); }),
+      edit(filled, [](std::string) { return std::string("wake\r\n"); }),
+      edit(shorter, [](std::string t) { return t.substr(0, 3); }),
+  };
+  std::sort(edits.begin(), edits.end());
+
+  const auto seq = (dir_ / "one-by-one.bin").string();
+  WriteFile(seq, original_);
+  std::string expected;
+  for (const auto& [row, path] : edits) {
+    const auto run = Cli({"save-script", seq, std::to_string(row), path});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto& r = catalogue_.rows[static_cast<std::size_t>(row)];
+    expected += "row " + std::to_string(row) + " " + BytesToUtf8(r.name) + ": " +
+                std::to_string(*r.scriptLength) + " -> " + std::to_string(ReadFile(path).size()) +
+                " bytes\n";
+  }
+
+  const auto run = Cli({"import", scene_, out_});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected);
+  EXPECT_TRUE(ReadFile(scene_) == ReadFile(seq));
+  EXPECT_FALSE(fs::exists(scene_ + ".save"));
+}
+
+TEST_F(ScriptFilesCli, RefusedImportsChangeNothing) {
+  const int defRow = RowWhere([](const CatalogueRow& r) { return !r.standalone && r.checked; });
+  const int scriptRow = RowWhere([](const CatalogueRow& r) { return r.standalone && r.checked; });
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;  // after the export and the edits
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"a listed file is missing", [&] { fs::remove(FileOf(scriptRow)); }, "is missing"},
+      {"the scene changed since the export",
+       [&] {
+         WriteFile((dir_ / "x.txt").string(), ToBytes("x"));
+         ASSERT_EQ(
+             Cli({"save-script", scene_, std::to_string(scriptRow), (dir_ / "x.txt").string()})
+                 .status,
+             0);
+       },
+       "changed since the export"},
+      {"a leftover temporary file", [&] { WriteFile(scene_ + ".save", Bytes{'k'}); },
+       "scene2.bin.save"},
+      {"one save refused: the root length is not the file length",
+       [&] {
+         // Re-exported from a scene whose root length is one short: the same-length edit of the
+         // definition alone could be saved, the longer standalone script not.
+         Bytes bad = original_;
+         bad[2] = static_cast<std::uint8_t>(bad[2] - 1);
+         WriteFile(scene_, bad);
+         ASSERT_EQ(Cli({"export", scene_, out_, "--force"}).status, 0);
+         WriteFile(FileOf(defRow),
+                   ToBytes(std::string(
+                       *catalogue_.rows[static_cast<std::size_t>(defRow)].scriptLength, 'z')));
+         WriteFile(FileOf(scriptRow),
+                   ToBytes("much longer than before\r\n" + std::string(200, 'y')));
+       },
+       "root length"},
+  };
+  for (const auto& c : cases) {
+    WriteFile(scene_, original_);
+    fs::remove_all(out_);
+    fs::remove(scene_ + ".save");
+    Export();
+    WriteFile(FileOf(defRow), ToBytes("changed\r\n"));
+    WriteFile(FileOf(scriptRow), ToBytes("changed too\r\n"));
+    c.arrange();
+    const auto before = ReadFile(scene_);
+    const auto run = Cli({"import", scene_, out_});
+    EXPECT_EQ(run.status, 2) << c.what;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.what << ": " << run.err;
+    EXPECT_EQ(run.out, "") << c.what;
+    EXPECT_TRUE(ReadFile(scene_) == before) << c.what;
+  }
+}
+
+TEST_F(ScriptFilesCli, CheckReportsCountsOrTheFirstDamage) {
+  auto run = Cli({"check", scene_});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "ok: 11 objects, 12 definitions, 5 scripts\n");
+
+  // The objects section's length made 0: check names the place, and a scan that refuses the scene
+  // adds the same finding to its message.
+  Bytes damaged = original_;
+  const Pos section = *FindObjectsSection(SceneImage(original_));
+  std::fill_n(damaged.begin() + section + 1, 4, std::uint8_t{0});
+  WriteFile(scene_, damaged);
+  const std::string finding = "damaged at position " + std::to_string(section) +
+                              " (0x4000 #4): its length 0 is shorter than its 6-byte header";
+  run = Cli({"check", scene_});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, finding + "\n");
+  const std::vector<std::vector<std::string>> refusing = {{"catalogue", scene_},
+                                                          {"export", scene_, out_}};
+  for (const auto& args : refusing) {
+    run = Cli(args);
+    EXPECT_EQ(run.status, 2) << args[0];
+    EXPECT_NE(run.err.find("Chunk check: " + finding), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(ScriptFilesCli, UsageErrors) {
+  const std::vector<std::vector<std::string>> usages = {
+      {"check"},          {"check", scene_, "extra"},
+      {"export", scene_}, {"export", scene_, out_, "--forc"},
+      {"import", scene_}, {"import"}};
+  for (const auto& args : usages) EXPECT_EQ(Cli(args).status, 1) << args.size();
+}
+
+}  // namespace
+}  // namespace quorvex::testing
