@@ -1,5 +1,6 @@
 // The model browser's rows: names read from a scene in blocks, kept byte for byte, shown decoded.
 #include <QAbstractItemModelTester>
+#include <QScrollBar>
 #include <QTest>
 #include <string>
 #include <vector>
@@ -45,6 +46,22 @@ class ModelNameListTest : public QObject {
     view.names()->appendName("");
     QCOMPARE(view.count(), 1);
     QCOMPARE(view.text(0), QString());
+  }
+
+  void aLongNameAnywhereCanBeScrolledTo() {
+    // All rows take one size; it must be the widest name's, not that of the row measured last.
+    ModelListView view;
+    view.resize(150, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    for (int i = 0; i < 20; ++i) view.names()->appendName("a.i3d");
+    view.names()->appendName(std::string(120, 'W') + ".i3d");
+    for (int i = 0; i < 20; ++i) view.names()->appendName("b.i3d");
+    QCOMPARE(view.widestRow(), 20);
+    QTRY_VERIFY(view.horizontalScrollBar()->maximum() > 0);
+    view.scrollTo(view.model()->index(20, 0));
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
+    QVERIFY(view.visualRect(view.model()->index(20, 0)).right() <= view.viewport()->width());
   }
 };
 
