@@ -11,11 +11,11 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 
 #include "scene/text_codec.h"
-#include "ui/scene_text.h"
 #include "ui/text_cells.h"
 
 namespace quorvex::ui {
@@ -26,6 +26,23 @@ constexpr char32_t kControlBox = 0x25AB;  // white small square
 
 int ClampToInt(std::int64_t value) {
   return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
+}
+
+// One character per byte, through a table: a selection can hold the whole overview, tens of
+// megabytes, and appending character by character takes seconds for that.
+QString Decode(std::string_view bytes) {
+  static const std::array<char16_t, 256> kCharacters = [] {
+    std::array<char16_t, 256> table{};
+    for (int byte = 0; byte < 256; ++byte) {
+      table[static_cast<std::size_t>(byte)] =
+          static_cast<char16_t>(Cp1252ToUnicode(static_cast<std::uint8_t>(byte)));
+    }
+    return table;
+  }();
+  QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  char16_t* out = reinterpret_cast<char16_t*>(text.data());
+  for (const char byte : bytes) *out++ = kCharacters[static_cast<std::uint8_t>(byte)];
+  return text;
 }
 
 bool IsWordByte(char byte) {
@@ -90,7 +107,7 @@ std::string_view OverviewView::selectedBytes() const {
 }
 
 QString OverviewView::selectedText() const {
-  return FromSceneBytes(selectedBytes());
+  return Decode(selectedBytes());
 }
 
 void OverviewView::selectRange(std::int64_t byteOffset, std::int64_t byteLength) {
