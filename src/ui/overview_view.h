@@ -5,11 +5,13 @@
 // the view keeps the bytes as they are (Windows-1252, mixed CR LF / lone CR / lone LF line ends,
 // tabs, NUL and bytes 0x80-0xFF), finds the line starts once, and decodes only the lines it
 // paints. It draws in the cells of a fixed-pitch font (tabs run to the next tab stop; control bytes
-// show as a small box) and scrolls by whole lines, so no scroll bar ever counts pixels of the whole
-// text.
+// show as a small box, or "?" in a font without one) and scrolls by whole lines, so no scroll bar
+// ever counts pixels of the whole text. Give it a fixed-pitch font with setFont(); tab stops are
+// set in cells with setTabWidth().
 //
 // Everything the view reports is in 0-based byte offsets of bytes(): the selection, the cursor,
 // the range given to selectRange(). The caret never stands between the CR and the LF of a CR LF.
+// A search runs over bytes() and shows its hit with selectRange(hit, needle length).
 //
 // Keys: arrows, PageUp/PageDown, Home/End (line), Ctrl+Home/Ctrl+End (text), with Shift to
 // select; Ctrl+A selects all, Ctrl+C copies. Mouse: click, drag (scrolls at the edges),

@@ -164,6 +164,47 @@ class OverviewViewTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(), quorvex::ui::FromSceneBytes(text));
   }
 
+  void caretStaysOnCharacterBoundaries() {
+    // Any sequence of keys and clicks leaves the caret inside the text and never between the CR
+    // and the LF of a line end.
+    const std::vector<std::string> texts = {"", "\r\n", "a\r\r\nb\n\rc\r\n", "\t\tx\r\n\r\n\ty\r",
+                                            Lines(50) + "\tend"};
+    const std::vector<int> keys = {Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Up,   Qt::Key_Down,
+                                   Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+    const std::vector<Qt::KeyboardModifiers> modifiers = {Qt::NoModifier, Qt::ShiftModifier,
+                                                          Qt::ControlModifier,
+                                                          Qt::ShiftModifier | Qt::ControlModifier};
+    OverviewView view;
+    view.resize(200, 120);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::size_t bound) {
+      seed = seed * 1103515245u + 12345u;
+      return static_cast<std::size_t>((seed >> 8) % bound);
+    };
+    for (const std::string& text : texts) {
+      view.setBytes(text);
+      for (int step = 0; step < 400; ++step) {
+        if (next(5) == 0) {
+          const QPoint point(static_cast<int>(next(260)) - 30, static_cast<int>(next(180)) - 30);
+          QTest::mouseClick(view.viewport(), Qt::LeftButton, modifiers[next(2)], point);
+        } else {
+          QTest::keyClick(&view, static_cast<Qt::Key>(keys[next(keys.size())]),
+                          modifiers[next(modifiers.size())]);
+        }
+        const std::int64_t at = view.cursorOffset();
+        QVERIFY(at >= 0 && at <= static_cast<std::int64_t>(text.size()));
+        const auto i = static_cast<std::size_t>(at);
+        QVERIFY2(!(i > 0 && i < text.size() && text[i - 1] == '\r' && text[i] == '\n'),
+                 qPrintable(QStringLiteral("caret at %1").arg(at)));
+        const Range range = view.selectedRange();
+        QVERIFY(range.offset >= 0 &&
+                range.offset + range.length <= static_cast<std::int64_t>(text.size()));
+      }
+    }
+  }
+
   void selectRangeBringsTheRangeIntoView() {
     std::string text = Lines(2000);
     const auto wideLine = static_cast<std::int64_t>(text.size());
