@@ -23,6 +23,7 @@
 
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
+#include "ui/script_edit.h"
 
 namespace quorvex::ui {
 namespace {
@@ -57,6 +58,8 @@ Form1::~Form1() = default;
 
 void Form1::setMessageService(std::unique_ptr<MessageService> messages) {
   messages_ = messages ? std::move(messages) : std::make_unique<DialogMessageService>(this);
+  if (auto* scriptBox = qobject_cast<ScriptEdit*>(Text1_))
+    scriptBox->setMessageService(messages_.get());
 }
 
 QLineEdit* Form1::Text2(int index) const {

@@ -19,6 +19,7 @@
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
 #include "ui/form1.h"
+#include "ui/script_edit.h"
 
 namespace quorvex::ui {
 namespace {
@@ -232,7 +233,9 @@ void Form1::createRightColumn() {
   ProgressBar1_->setTextVisible(false);
   ProgressBar1_->hide();
 
-  Text1_ = Place(new ByteTextEdit(this), "Text1", twips_, 6960, 1800, 4095, 5775);
+  auto* scriptBox = Place(new ScriptEdit(this), "Text1", twips_, 6960, 1800, 4095, 5775);
+  scriptBox->setMessageService(messages_.get());
+  Text1_ = scriptBox;
   QFont scriptFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   scriptFont.setPointSize(8);
   scriptFont.setBold(false);
