@@ -14,6 +14,7 @@
 #include "scene/scene_image.h"
 #include "ui/form_state.h"
 #include "ui/message_service.h"
+#include "ui/stretch_layout.h"
 #include "ui/twips.h"
 
 class QButtonGroup;
@@ -114,9 +115,12 @@ class Form1 : public QWidget {
   void setFile1Path(const QString& path);
 
   QLineEdit* Text2(int index) const;
+  // The client area of the form's design; the window can grow beyond it (form1_resize.cpp).
+  QSize designSize() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -126,6 +130,8 @@ class Form1 : public QWidget {
   void createRightColumn();
   void createInsertPanel();
   void connectHandlers();
+  // Which edges of each control follow the window when it grows.
+  void anchorControls();
   void applyOverviewMode();
   void applyModelsMode();
 
@@ -163,6 +169,7 @@ class Form1 : public QWidget {
   std::unique_ptr<MessageService> messages_;
   QString lastFailure_;  // title of the scan's messages: the most recent failure
   Twips twips_;
+  StretchLayout stretch_;
   QElapsedTimer sinceYield_;
   int yieldDepth_ = 0;  // > 0 while a loop hands events out
   bool closePending_ = false;

@@ -64,7 +64,10 @@ void Form1::createControls() {
   font.setStyleHint(QFont::Serif);
   font.setPointSize(9);
   setFont(font);
-  setFixedSize(twips_.px(11430), twips_.px(8265));
+  // The design size is the smallest; a larger or maximized window gives the extra room to the
+  // lists and text boxes.
+  setMinimumSize(designSize());
+  resize(designSize());
 
   createFileBrowser();
   createMiddleColumn();
@@ -75,6 +78,7 @@ void Form1::createControls() {
   Timer1_->setObjectName(QStringLiteral("Timer1"));
   Timer1_->setInterval(500);
   Timer1_->setSingleShot(true);
+  anchorControls();
 }
 
 void Form1::createFileBrowser() {

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +25,7 @@
 #include "support/scene_builder.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/twips.h"
 
 using quorvex::Bytes;
 using quorvex::ByteString;
@@ -189,6 +191,113 @@ class Form1Test : public QObject {
     QCOMPARE(w<QSlider>("Slider1")->maximum(), 90);
     QCOMPARE(w<QProgressBar>("ProgressBar1")->maximum(), 30);
     QVERIFY(!form.state().ObjectParamsLoaded);
+  }
+
+  void theWindowGrowsAndReturnsToTheFormsLayout() {
+    Form1& form = makeForm();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const quorvex::ui::Twips twips(QGuiApplication::primaryScreen()->logicalDotsPerInch());
+    QCOMPARE(form.size(), QSize(twips.px(11430), twips.px(8265)));
+    struct Placed {
+      const char* name;
+      QRect twips;
+    };
+    const Placed stretching[] = {
+        {"Dir1", {120, 840, 2175, 5265}},           {"File1", {120, 6240, 2175, 1260}},
+        {"RichTextBox1", {2520, 1920, 4335, 5655}}, {"List1", {2520, 1920, 4335, 5130}},
+        {"Frame1", {2520, 1680, 4335, 6375}},       {"List2", {6960, 240, 4335, 1635}},
+        {"Text1", {6960, 1800, 4095, 5775}}};
+    for (const Placed& c : stretching) {
+      const QRect& t = c.twips;
+      QVERIFY2(w<QWidget>(c.name)->geometry() == twips.rect(t.x(), t.y(), t.width(), t.height()),
+               c.name);
+    }
+    QHash<QWidget*, QRect> design;
+    for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      design.insert(child, child->geometry());
+    }
+
+    const QSize large = form.size() * 3 / 2;
+    form.resize(large);
+    QTRY_COMPARE(form.size(), large);
+    for (const Placed& c : stretching) {
+      const QRect now = w<QWidget>(c.name)->geometry();
+      QVERIFY2(now.width() > design[w<QWidget>(c.name)].width(), c.name);
+      QVERIFY2(now.height() > design[w<QWidget>(c.name)].height(), c.name);
+    }
+    // The three columns stay apart, and nothing leaves the window.
+    const QList<QStringList> columns = {
+        {"Drive1", "Dir1", "File1", "Label3"},
+        {"Check2", "Text2_2", "Command2", "RichTextBox1", "List1", "Frame1", "Text3",
+         "ProgressBar2"},
+        {"ProgressBar1", "List2", "Text1", "Text2_8", "Text2_0", "Text2_1", "Save"}};
+    const auto span = [&](const QStringList& names) {
+      int left = form.width(), right = 0;
+      for (const QString& name : names) {
+        const QRect r = w<QWidget>(name.toLatin1().constData())->geometry();
+        left = std::min(left, r.left());
+        right = std::max(right, r.right());
+      }
+      return std::pair{left, right};
+    };
+    QVERIFY(span(columns[0]).second < span(columns[1]).first);
+    QVERIFY(span(columns[1]).second < span(columns[2]).first);
+    for (QWidget* child : design.keys()) {
+      QVERIFY2(form.rect().contains(child->geometry()), qPrintable(child->objectName()));
+    }
+    // The bottom row keeps its distance to the bottom edge, "Save" to the right edge as well.
+    const QSize designed = form.designSize();
+    for (const char* bottom : {"Save", "Text2_1", "Text3", "Label3"}) {
+      QWidget* control = w<QWidget>(bottom);
+      QVERIFY2(form.height() - control->geometry().bottom() ==
+                   designed.height() - design.value(control).bottom(),
+               bottom);
+    }
+    QCOMPARE(form.width() - w<QWidget>("Save")->geometry().right(),
+             designed.width() - design.value(w<QWidget>("Save")).right());
+
+    form.resize(form.designSize());
+    QTRY_COMPARE(form.size(), form.designSize());
+    for (auto it = design.cbegin(); it != design.cend(); ++it) {
+      QVERIFY2(it.key()->geometry() == it.value(), qPrintable(it.key()->objectName()));
+    }
+  }
+
+  // Not a check: with QUORVEX_SCREENSHOT set to a file name, saves a picture of the grown window
+  // with a scene loaded and a script shown (scripts/screenshot-resized.sh).
+  void screenshotOfTheGrownWindow() {
+    const QString target = qEnvironmentVariable("QUORVEX_SCREENSHOT");
+    if (target.isEmpty()) QSKIP("QUORVEX_SCREENSHOT is not set");
+    SceneSpec spec;
+    spec.headerChunks = quorvex::testing::DefaultHeaderChunks();
+    const auto def = [](ByteString name, std::optional<ByteString> script) {
+      quorvex::testing::Definition d;
+      d.name = std::move(name);
+      d.script = std::move(script);
+      return d;
+    };
+    spec.definitions = {
+        def("Keeper_Hal",
+            "// The keeper climbs to the lamp at dusk\r\nset_flag 3, 0\r\n"
+            "find_person 0, \"Keeper_Hal\"\r\nlabel 1\r\n  walk_to 0, 120.5, 4, -36\r\n"
+            "  wait 1500\r\n  if_flag 3, 1, 2\r\ngoto 1\r\nlabel 2\r\n"
+            "say 0, \"The lamp is lit.\"  // heard by the ferry\r\nend\r\n"),
+        def("Ferry", std::nullopt),
+        def("Harbour_Gate", "open_gate 1\r\nwait 8000\r\nclose_gate 1\r\nend\r\n"),
+        def("Fisher_Ola", "find_person 0, \"Fisher_Ola\"\r\nsit_down 0\r\nend\r\n"),
+        def("Crate_07", std::nullopt)};
+    spec.scripts = {{"nightfall", "set_light 0.2\r\nset_flag 3, 1\r\nend\r\n"},
+                    {"tide_timer", "label 1\r\n  wait 60000\r\ngoto 1\r\n"}};
+    writeScene(spec);
+    makeForm();
+    QVERIFY(form_->selectScene(scenePath()));
+    form_->resize(1200, 800);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(startAndScan());
+    QTest::qWait(200);
+    QVERIFY(form_->grab().save(target));
   }
 
   void startScansRowsMarksStatusAndOverview() {
