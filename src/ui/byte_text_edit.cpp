@@ -90,6 +90,7 @@ void ByteTextEdit::setBytes(std::string_view bytes) {
     }
     text.append(QChar(static_cast<char16_t>(Cp1252ToUnicode(b))));
   }
+  loaded_.assign(bytes);
   defaultBreak_ = LineBreak::CrLf;
   if (seen[1] > seen[0] && seen[1] >= seen[2]) defaultBreak_ = LineBreak::Lf;
   if (seen[2] > seen[0] && seen[2] > seen[1]) defaultBreak_ = LineBreak::Cr;
@@ -132,6 +133,11 @@ ByteTextEdit::Encoded ByteTextEdit::encodedBytes() const {
     if (block.next().isValid()) AppendBreak(out.bytes, breakAfter(block));
   }
   return out;
+}
+
+bool ByteTextEdit::differsFromLoaded() const {
+  const Encoded text = encodedBytes();
+  return text.unencodable || text.bytes != loaded_;
 }
 
 std::int64_t ByteTextEdit::byteCount() const {

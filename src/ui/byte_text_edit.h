@@ -40,6 +40,12 @@ class ByteTextEdit : public QPlainTextEdit {
   };
   // The bytes that saving the text would write.
   Encoded encodedBytes() const;
+  // The bytes last given to setBytes, or last marked as saved: what the scene holds for the text.
+  const ByteString& loadedBytes() const { return loaded_; }
+  // The text has been written into the scene: it becomes what the box compares edits with.
+  void markSaved() { loaded_ = encodedBytes().bytes; }
+  // Whether the text differs from the loaded bytes; an edit undone counts as no change.
+  bool differsFromLoaded() const;
   // Their number: each character counts 1, a CR LF line end 2, a lone CR or LF 1.
   std::int64_t byteCount() const;
 
@@ -59,6 +65,7 @@ class ByteTextEdit : public QPlainTextEdit {
   void insertKeepingBreaks(QTextCursor& cursor, const QString& text);
 
   LineBreak defaultBreak_ = LineBreak::CrLf;
+  ByteString loaded_;
 };
 
 }  // namespace quorvex::ui

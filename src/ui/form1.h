@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "scene/result.h"
@@ -132,6 +133,28 @@ class Form1 : public QWidget {
   void connectHandlers();
   // Which edges of each control follow the window when it grows.
   void anchorControls();
+
+  // Unsaved work in the script box (form1_guard.cpp).
+  enum class Leave { GoOn, Stay, Reloading };
+  // Whether the script box holds an edit that is not in the scene.
+  bool scriptEdited() const;
+  // Runs Save; true when the script was written.
+  bool saveShownScript();
+  // Asks "Save the changes to NAME?" about the row on show when its script was edited: Yes saves
+  // (Stay when that fails, Reloading when it changed the length and the scene is read again), No
+  // goes on, Cancel stays.
+  Leave askBeforeLosingScript();
+  // The guard of "Start", "Insert/Modify": true when the handler may go on.
+  bool confirmDiscardOrSave();
+  // The guard of a click on another row of List2, which has already moved the selection from
+  // `previous` to `current`; puts it back on Cancel or a failed save.
+  bool leaveRow(int current, int previous);
+  // The guard of the file browser moving away from the loaded scene. `restoreBrowser` puts the
+  // browser back on the loaded scene, where saving writes; the caller makes its change when this
+  // returns true. No discards the edit.
+  bool leaveScene(const std::function<void()>& restoreBrowser);
+  void restoreFile1Selection(QListWidgetItem* item);
+  void restoreDrive1();
   void applyOverviewMode();
   void applyModelsMode();
 
@@ -177,6 +200,7 @@ class Form1 : public QWidget {
   bool writingList2_ = false;     // the scan is writing rows and their check marks
   Pos catalogueSceneLength_ = 0;  // the file length the last catalogue scan saw
   std::string scannedPath_;       // the scene the rows of List2 were read from
+  int list2Row_ = -1;             // the current row of List2 before a change of it
 
   QString dir1Path_;
   QString file1Path_;

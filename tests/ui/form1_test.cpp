@@ -30,6 +30,7 @@
 using quorvex::Bytes;
 using quorvex::ByteString;
 using quorvex::testing::SceneSpec;
+using quorvex::ui::Answer;
 using quorvex::ui::ByteTextEdit;
 using quorvex::ui::Form1;
 using quorvex::ui::testing::FakeMessages;
@@ -130,6 +131,13 @@ class Form1Test : public QObject {
   void typeAtEnd(const QString& text) {
     QTextCursor cursor = text1()->textCursor();
     cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+  }
+  // Replaces the first character of the script box: an edit that keeps the length.
+  void replaceFirst(const QString& text) {
+    QTextCursor cursor = text1()->textCursor();
+    cursor.setPosition(0);
+    cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor);
     cursor.insertText(text);
   }
   void removeLast(int count) {
@@ -693,21 +701,24 @@ class Form1Test : public QObject {
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     QVERIFY(readScene() == before);
 
+    // "Start" first asks about the edit that could not be saved; No lets it go on.
     log_.shown.clear();
+    log_.choices = {Answer::No};
     QVERIFY(startAndScan());
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
+    QCOMPARE(log_.shown.size(), 2);
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
+    QCOMPARE(log_.shown[1].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
     QVERIFY(!form_->state().Busy);
   }
 
   void saveRefusesWhenAnotherFileIsSelected() {
     writeScene(TestSpec(), QStringLiteral("other.bin"));
     QVERIFY(openTestScene());
-    typeAtEnd(QStringLiteral("more"));
     const Bytes scene = readScene();
     const Bytes other = readScene(QStringLiteral("other.bin"));
     QListWidget* files = w<QListWidget>("File1");
     files->setCurrentItem(files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
+    typeAtEnd(QStringLiteral("more"));  // an edit made after picking another file
 
     w<QPushButton>("Save")->click();
     QCOMPARE(log_.shown.size(), 1);
@@ -715,6 +726,154 @@ class Form1Test : public QObject {
     QVERIFY(readScene() == scene);
     QVERIFY(readScene(QStringLiteral("other.bin")) == other);
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
+  }
+
+  // An edit that is not in the scene is guarded: each way of leaving it asks "Save the changes to
+  // NAME?". Yes saves and goes on, unless the save fails; No goes on without saving; Cancel stays.
+  void unsavedEditIsGuarded_data() {
+    QTest::addColumn<int>("trigger");
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("locked");  // another program holds the scene: the save fails
+    const char* triggers[] = {"row", "Start", "file", "folder", "close"};
+    for (int trigger = 0; trigger < 5; ++trigger) {
+      const QByteArray name = triggers[trigger];
+      QTest::newRow(name + " yes") << trigger << Answer::Yes << false;
+      QTest::newRow(name + " yes, save fails") << trigger << Answer::Yes << true;
+      QTest::newRow(name + " no") << trigger << Answer::No << false;
+      QTest::newRow(name + " cancel") << trigger << Answer::Cancel << false;
+    }
+  }
+  void unsavedEditIsGuarded() {
+    QFETCH(int, trigger);
+    QFETCH(Answer, answer);
+    QFETCH(bool, locked);
+    enum { kRow, kStart, kFile, kFolder, kClose };
+    writeScene(TestSpec(), QStringLiteral("other.bin"));
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(openTestScene());
+    form_->show();
+    const QString sub = QDir(dir_->filePath(QStringLiteral("sub"))).absolutePath();
+    // Where the window is, as far as the trigger moves it.
+    const auto where = [&]() -> QString {
+      switch (trigger) {
+        case kRow:
+          return QString::number(list2()->currentRow());
+        case kStart:
+          return timer1()->isActive() ? QStringLiteral("started") : QStringLiteral("idle");
+        case kFile:
+          return form_->File1FileName();
+        case kFolder:
+          return form_->Dir1Path();
+        default:
+          return form_->isVisible() ? QStringLiteral("open") : QStringLiteral("closed");
+      }
+    };
+    const QString moved[] = {"2", "started", "other.bin", sub, "closed"};
+
+    replaceFirst(QStringLiteral("D"));
+    const std::string edited = "Dim_act 1\r\nend\r\n";
+    SceneSpec savedSpec = TestSpec();
+    savedSpec.definitions[0].script = edited;
+    const Bytes before = readScene();
+    std::unique_ptr<quorvex::platform::LockedFile> held;
+    if (locked) {
+      auto lock = quorvex::platform::OpenLocked(std::filesystem::path(scenePath().toStdString()));
+      QVERIFY(lock.ok());
+      held = std::move(*lock);
+    }
+    const QString start = where();
+    log_.choices = {answer};
+
+    switch (trigger) {
+      case kRow:
+        list2()->setCurrentRow(2);
+        break;
+      case kStart:
+        w<QPushButton>("Command2")->click();
+        break;
+      case kFile: {
+        QListWidget* files = w<QListWidget>("File1");
+        files->setCurrentItem(
+            files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
+        break;
+      }
+      case kFolder: {
+        QListWidget* folders = w<QListWidget>("Dir1");
+        for (int i = 0; i < folders->count(); ++i) {
+          if (folders->item(i)->data(Qt::UserRole).toString() == sub) {
+            emit folders->itemClicked(folders->item(i));
+          }
+        }
+        break;
+      }
+      default:
+        form_->close();
+        break;
+    }
+
+    QVERIFY(!log_.shown.isEmpty());
+    QCOMPARE(log_.shown[0].title, QStringLiteral("Quorvex"));
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
+    const bool saved = answer == Answer::Yes && !locked;
+    const bool goesOn = saved || answer == Answer::No;
+    QCOMPARE(where(), goesOn ? moved[trigger] : start);
+    held.reset();
+    QVERIFY(readScene() == (saved ? quorvex::testing::BuildScene(savedSpec) : before));
+    if (!goesOn) {
+      QCOMPARE(text1()->encodedBytes().bytes, edited);  // the edit is still there
+      QCOMPARE(w<QListWidget>("File1")->currentItem()->text(), QStringLiteral("scene2.bin"));
+      QCOMPARE(list2()->currentRow(), 0);
+      QVERIFY(status() != QStringLiteral(" **** Saved ****"));
+    }
+    if (answer == Answer::No && (trigger == kFile || trigger == kFolder)) {
+      // The browser moved on; the box shows the script as it was loaded.
+      QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\n"));
+    }
+  }
+
+  void noQuestionWithoutAnUnsavedEdit() {
+    QVERIFY(openTestScene());
+    replaceFirst(QStringLiteral("D"));
+    QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);  // undone: nothing to save
+    list2()->setCurrentRow(2);
+    QCOMPARE(list2()->currentRow(), 2);
+    replaceFirst(QStringLiteral("O"));
+    w<QPushButton>("Save")->click();  // saved: nothing left to save
+    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    list2()->setCurrentRow(3);
+    QCOMPARE(list2()->currentRow(), 3);
+    QVERIFY(startAndScan());
+    QVERIFY(log_.shown.isEmpty());
+  }
+
+  // Yes to a save that changes the length reads the scene again; the window still ends where the
+  // user was going.
+  void lengthChangingSaveFromTheQuestionEndsWhereTheUserWasGoing() {
+    writeScene(TestSpec(), QStringLiteral("other.bin"));
+    QVERIFY(openTestScene());
+    typeAtEnd(QStringLiteral("wait 1\r\n"));
+    log_.choices = {Answer::Yes};
+    list2()->setCurrentRow(2);
+    QVERIFY(timer1()->isActive());
+    form_->Timer1_Timer();
+    QCOMPARE(list2()->currentRow(), 2);
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("open\r\n"));
+
+    list2()->setCurrentRow(0);
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\nwait 1\r\n"));
+    typeAtEnd(QStringLiteral("end\r\n"));
+    log_.choices = {Answer::Yes};
+    QListWidget* files = w<QListWidget>("File1");
+    files->setCurrentItem(files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
+    // The scene was read again before the browser moved on.
+    QVERIFY(!timer1()->isActive());
+    QCOMPARE(form_->File1FileName(), QStringLiteral("other.bin"));
+    QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\nwait 1\r\nend\r\n"));
+    SceneSpec expected = TestSpec();
+    expected.definitions[0].script = "dim_act 1\r\nend\r\nwait 1\r\nend\r\n";
+    QVERIFY(readScene() == quorvex::testing::BuildScene(expected));
+    QCOMPARE(log_.shown.size(), 2);
   }
 
   void aSceneChangedOnDiskIsNotOverwritten() {
