@@ -68,7 +68,7 @@ SceneSpec TestSpec() {
     d.script = std::move(script);
     return d;
   };
-  spec.definitions = {def("Guard", 27, "dim_act 1\r\nend\r\n"), def("Box", 35, std::nullopt),
+  spec.definitions = {def("Guard", 27, "lamp_on 1\r\nend\r\n"), def("Box", 35, std::nullopt),
                       def("Lamp", 6, std::nullopt), def("Door", 4, "open\r\n")};
   spec.scripts = {{"Init", "aaaa\r\nline two\r\n"}, {"Empty", ""}};
   return spec;
@@ -322,10 +322,10 @@ class Form1Test : public QObject {
     QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
     // Row 0 is shown; loading its text marks the scene as not saved.
     QCOMPARE(list->currentRow(), 0);
-    QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\n"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\n"));
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     QCOMPARE(statusColour(), kRed);
-    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "dim_act 1\r\nend\r\n") +
+    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "lamp_on 1\r\nend\r\n") +
                                                    OverviewBlock("Door", "open\r\n") +
                                                    OverviewBlock("Init", "aaaa\r\nline two\r\n"));
     QVERIFY(log_.shown.isEmpty());
@@ -770,8 +770,8 @@ class Form1Test : public QObject {
     };
     const QString moved[] = {"2", "started", "other.bin", sub, "closed"};
 
-    replaceFirst(QStringLiteral("D"));
-    const std::string edited = "Dim_act 1\r\nend\r\n";
+    replaceFirst(QStringLiteral("L"));
+    const std::string edited = "Lamp_on 1\r\nend\r\n";
     SceneSpec savedSpec = TestSpec();
     savedSpec.definitions[0].script = edited;
     const Bytes before = readScene();
@@ -827,7 +827,7 @@ class Form1Test : public QObject {
     }
     if (answer == Answer::No && (trigger == kFile || trigger == kFolder)) {
       // The browser moved on; the box shows the script as it was loaded.
-      QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\n"));
+      QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\n"));
     }
   }
 
@@ -860,7 +860,7 @@ class Form1Test : public QObject {
     QCOMPARE(text1()->encodedBytes().bytes, std::string("open\r\n"));
 
     list2()->setCurrentRow(0);
-    QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\nwait 1\r\n"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\nwait 1\r\n"));
     typeAtEnd(QStringLiteral("end\r\n"));
     log_.choices = {Answer::Yes};
     QListWidget* files = w<QListWidget>("File1");
@@ -869,9 +869,9 @@ class Form1Test : public QObject {
     QVERIFY(!timer1()->isActive());
     QCOMPARE(form_->File1FileName(), QStringLiteral("other.bin"));
     QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
-    QCOMPARE(text1()->encodedBytes().bytes, std::string("dim_act 1\r\nend\r\nwait 1\r\nend\r\n"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\nwait 1\r\nend\r\n"));
     SceneSpec expected = TestSpec();
-    expected.definitions[0].script = "dim_act 1\r\nend\r\nwait 1\r\nend\r\n";
+    expected.definitions[0].script = "lamp_on 1\r\nend\r\nwait 1\r\nend\r\n";
     QVERIFY(readScene() == quorvex::testing::BuildScene(expected));
     QCOMPARE(log_.shown.size(), 2);
   }

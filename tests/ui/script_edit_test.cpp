@@ -78,7 +78,7 @@ class ScriptEditTest : public QObject {
   void coloursCommentsStringsAndNumbers_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("marks");
-    QTest::newRow("comment") << "dim_act 1 // wait 2"
+    QTest::newRow("comment") << "lamp_on 1 // wait 2"
                              << "........N.CCCCCCCCC";
     QTest::newRow("slashes in a string") << "say \"a // b\" 3"
                                          << "....SSSSSSSS.N";
