@@ -28,15 +28,46 @@ void AppendBreak(ByteString& out, LineBreak kind) {
   }
 }
 
+// The line end after a line is a property of the character format of the separator that closes
+// it in the text document (the format QTextBlock::charFormat() reports for the next block). It is
+// not kept in the block's user state or block format: those stay with the block, so a joined line
+// would keep the wrong end and undo would not bring it back, while the separator is deleted,
+// restored and redone together with the line break it stands for. A separator without the
+// property ends its line with the default break.
+constexpr int kLineEndProperty = QTextFormat::UserProperty + 1;
+
+QVariant LineEndAfter(const QTextBlock& block) {
+  const QTextBlock next = block.next();
+  return next.isValid() ? next.charFormat().property(kLineEndProperty) : QVariant();
+}
+
+void SetLineEndAfter(QTextDocument* doc, const QTextBlock& block, const QVariant& kind) {
+  const QTextBlock next = block.next();
+  if (!next.isValid()) return;
+  QTextCharFormat format = next.charFormat();
+  if (format.property(kLineEndProperty) == kind) return;
+  if (kind.isValid()) {
+    format.setProperty(kLineEndProperty, kind);
+  } else {
+    format.clearProperty(kLineEndProperty);
+  }
+  QTextCursor separator(doc);
+  separator.setPosition(next.position() - 1);
+  separator.setPosition(next.position(), QTextCursor::KeepAnchor);
+  separator.setCharFormat(format);
+}
+
 }  // namespace
 
 ByteTextEdit::ByteTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::NoWrap);
 }
 
-LineBreak ByteTextEdit::breakAfter(int userState) const {
-  if (userState < 0 || userState > 2) return defaultBreak_;
-  return static_cast<LineBreak>(userState);
+LineBreak ByteTextEdit::breakAfter(const QTextBlock& block) const {
+  const QVariant kind = LineEndAfter(block);
+  if (!kind.isValid()) return defaultBreak_;
+  const int value = kind.toInt();
+  return value >= 0 && value <= 2 ? static_cast<LineBreak>(value) : defaultBreak_;
 }
 
 void ByteTextEdit::setBytes(std::string_view bytes) {
@@ -59,6 +90,7 @@ void ByteTextEdit::setBytes(std::string_view bytes) {
     }
     text.append(QChar(static_cast<char16_t>(Cp1252ToUnicode(b))));
   }
+  loaded_.assign(bytes);
   defaultBreak_ = LineBreak::CrLf;
   if (seen[1] > seen[0] && seen[1] >= seen[2]) defaultBreak_ = LineBreak::Lf;
   if (seen[2] > seen[0] && seen[2] > seen[1]) defaultBreak_ = LineBreak::Cr;
@@ -66,10 +98,21 @@ void ByteTextEdit::setBytes(std::string_view bytes) {
   {
     const QSignalBlocker quiet(this);
     setPlainText(text);
+    // Only the lines whose end differs from the default carry it; loading is not an edit.
+    QTextDocument* doc = document();
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor batch(doc);
+    batch.beginEditBlock();
     std::size_t line = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next(), ++line) {
-      block.setUserState(line < breaks.size() ? static_cast<int>(breaks[line]) : -1);
+    for (QTextBlock block = doc->begin(); block.isValid() && line < breaks.size();
+         block = block.next(), ++line) {
+      if (breaks[line] != defaultBreak_)
+        SetLineEndAfter(doc, block, static_cast<int>(breaks[line]));
     }
+    batch.endEditBlock();
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
   }
   emit textChanged();
 }
@@ -87,9 +130,14 @@ ByteTextEdit::Encoded ByteTextEdit::encodedBytes() const {
         out.bytes.push_back('?');
       }
     }
-    if (block.next().isValid()) AppendBreak(out.bytes, breakAfter(block.userState()));
+    if (block.next().isValid()) AppendBreak(out.bytes, breakAfter(block));
   }
   return out;
+}
+
+bool ByteTextEdit::differsFromLoaded() const {
+  const Encoded text = encodedBytes();
+  return text.unencodable || text.bytes != loaded_;
 }
 
 std::int64_t ByteTextEdit::byteCount() const {
@@ -100,7 +148,7 @@ std::int64_t ByteTextEdit::byteCount() const {
       if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
       count += text[i] == QChar(kLineSeparator) ? BreakLength(defaultBreak_) : 1;
     }
-    if (block.next().isValid()) count += BreakLength(breakAfter(block.userState()));
+    if (block.next().isValid()) count += BreakLength(breakAfter(block));
   }
   return count;
 }
@@ -113,7 +161,7 @@ int ByteTextEdit::positionForByteOffset(std::int64_t offset) const {
     if (remaining <= length) return block.position() + static_cast<int>(remaining);
     remaining -= length;
     if (!block.next().isValid()) break;
-    const int breakLength = BreakLength(breakAfter(block.userState()));
+    const int breakLength = BreakLength(breakAfter(block));
     if (remaining < breakLength) return block.position() + static_cast<int>(length);
     remaining -= breakLength;
   }
@@ -125,16 +173,17 @@ int ByteTextEdit::positionForByteOffset(std::int64_t offset) const {
 void ByteTextEdit::insertKeepingBreaks(QTextCursor& cursor, const QString& text) {
   QTextDocument* doc = document();
   const int firstLine = doc->findBlock(cursor.selectionStart()).blockNumber();
-  const int closingBreak = doc->findBlock(cursor.selectionEnd()).userState();
+  const QVariant closingBreak = LineEndAfter(doc->findBlock(cursor.selectionEnd()));
   cursor.beginEditBlock();
   cursor.insertText(text);
-  QTextBlock last = cursor.block();
-  if (last.blockNumber() != firstLine) {
-    // The text document keeps the old line's state on the first part of a split line; the old
-    // line end belongs after the last inserted line instead.
-    last.setUserState(closingBreak);
-    doc->findBlockByNumber(firstLine).setUserState(-1);
+  // The new separators take the cursor's character format; the edited line's old line end
+  // belongs after the last inserted line, the lines before it take the default break.
+  const QTextBlock last = cursor.block();
+  for (QTextBlock block = doc->findBlockByNumber(firstLine); block.isValid() && block != last;
+       block = block.next()) {
+    SetLineEndAfter(doc, block, QVariant());
   }
+  SetLineEndAfter(doc, last, closingBreak);
   cursor.endEditBlock();
 }
 

@@ -3,8 +3,9 @@
 //
 // Scene scripts are one byte per character (Windows-1252) and may mix CR LF, lone CR and lone LF
 // line ends, tabs, NUL and bytes 0x80-0xFF. A text document keeps only "a line ends here", so
-// every line remembers the bytes of its own line end in the block's user state; lines typed or
-// pasted by the user end with the break the loaded text uses most (CR LF for a text without one).
+// every line remembers the bytes of its own line end with the line separator that closes it (so
+// that joining lines, undo and redo keep it right); lines typed or pasted by the user end with the
+// break the loaded text uses most (CR LF for a text without one).
 // Reading the text back gives exactly the loaded bytes until the user edits them.
 
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 
 #include "scene/scene_image.h"
 
+class QTextBlock;
 class QTextCursor;
 
 namespace quorvex::ui {
@@ -38,6 +40,12 @@ class ByteTextEdit : public QPlainTextEdit {
   };
   // The bytes that saving the text would write.
   Encoded encodedBytes() const;
+  // The bytes last given to setBytes, or last marked as saved: what the scene holds for the text.
+  const ByteString& loadedBytes() const { return loaded_; }
+  // The text has been written into the scene: it becomes what the box compares edits with.
+  void markSaved() { loaded_ = encodedBytes().bytes; }
+  // Whether the text differs from the loaded bytes; an edit undone counts as no change.
+  bool differsFromLoaded() const;
   // Their number: each character counts 1, a CR LF line end 2, a lone CR or LF 1.
   std::int64_t byteCount() const;
 
@@ -51,12 +59,13 @@ class ByteTextEdit : public QPlainTextEdit {
   void insertFromMimeData(const QMimeData* source) override;
 
  private:
-  LineBreak breakAfter(int userState) const;
+  LineBreak breakAfter(const QTextBlock& block) const;
   // Inserts text at the cursor so that the line end that closed the edited line stays at the end
   // of the last inserted line, and the new line ends take the default break.
   void insertKeepingBreaks(QTextCursor& cursor, const QString& text);
 
   LineBreak defaultBreak_ = LineBreak::CrLf;
+  ByteString loaded_;
 };
 
 }  // namespace quorvex::ui

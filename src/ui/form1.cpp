@@ -23,6 +23,7 @@
 
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
+#include "ui/script_edit.h"
 
 namespace quorvex::ui {
 namespace {
@@ -57,6 +58,8 @@ Form1::~Form1() = default;
 
 void Form1::setMessageService(std::unique_ptr<MessageService> messages) {
   messages_ = messages ? std::move(messages) : std::make_unique<DialogMessageService>(this);
+  if (auto* scriptBox = qobject_cast<ScriptEdit*>(Text1_))
+    scriptBox->setMessageService(messages_.get());
 }
 
 QLineEdit* Form1::Text2(int index) const {
@@ -65,11 +68,28 @@ QLineEdit* Form1::Text2(int index) const {
 }
 
 void Form1::connectHandlers() {
-  connect(Drive1_, &QComboBox::currentIndexChanged, this, [this] { Drive1_Change(); });
-  connect(Dir1_, &QListWidget::itemClicked, this,
-          [this](QListWidgetItem* item) { setDir1Path(item->data(Qt::UserRole).toString()); });
-  connect(Dir1_, &QListWidget::itemActivated, this,
-          [this](QListWidgetItem* item) { setDir1Path(item->data(Qt::UserRole).toString()); });
+  // Moving the file browser away from the loaded scene is guarded like closing the window.
+  connect(Drive1_, &QComboBox::currentIndexChanged, this, [this] {
+    const int chosen = Drive1_->currentIndex();
+    if (!leaveScene([this] { restoreDrive1(); })) return;
+    const QSignalBlocker quiet(Drive1_);
+    Drive1_->setCurrentIndex(chosen);
+    Drive1_Change();
+  });
+  const auto openFolder = [this](QListWidgetItem* item) {
+    const QString folder = item->data(Qt::UserRole).toString();
+    if (!leaveScene([this] { fillDir1(); })) return;
+    setDir1Path(folder);
+  };
+  connect(Dir1_, &QListWidget::itemClicked, this, openFolder);
+  connect(Dir1_, &QListWidget::itemActivated, this, openFolder);
+  connect(File1_, &QListWidget::currentItemChanged, this,
+          [this](QListWidgetItem* current, QListWidgetItem* previous) {
+            // A null current item: the list is being refilled.
+            if (current == nullptr || !scriptEdited()) return;
+            if (!leaveScene([this, previous] { restoreFile1Selection(previous); })) return;
+            restoreFile1Selection(current);
+          });
   connect(File1_, &QListWidget::itemDoubleClicked, this, [this] { File1_DblClick(); });
   connect(file1Watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { fillFile1(); });
 
@@ -85,11 +105,15 @@ void Form1::connectHandlers() {
   Text3_->installEventFilter(this);
   connect(Timer1_, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 
-  connect(List2_, &QListWidget::currentRowChanged, this, [this] { List2_Click(); });
+  connect(List2_, &QListWidget::currentRowChanged, this, [this](int current) {
+    if (!leaveRow(current, list2Row_)) return;
+    list2Row_ = current;
+    List2_Click();
+  });
   connect(List2_, &QListWidget::itemChanged, this,
           [this](QListWidgetItem* item) { List2_ItemCheck(List2_->row(item)); });
   connect(Text1_, &ByteTextEdit::textChanged, this, [this] { Text1_Change(); });
-  connect(Save_, &QPushButton::clicked, this, [this] { Save_Click(); });
+  connect(Save_, &QPushButton::clicked, this, [this] { saveShownScript(); });
 
   connect(categoryGroup_, &QButtonGroup::idClicked, this, [this](int id) {
     switch (id) {
@@ -227,6 +251,10 @@ void Form1::closeEvent(QCloseEvent* event) {
   if (yieldDepth_ > 0 || state_.Busy) {
     // A loop is handing out events from inside a handler: close once it has finished.
     closePending_ = true;
+    event->ignore();
+    return;
+  }
+  if (askBeforeLosingScript() == Leave::Stay) {
     event->ignore();
     return;
   }

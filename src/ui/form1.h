@@ -8,12 +8,14 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "scene/result.h"
 #include "scene/scene_image.h"
 #include "ui/form_state.h"
 #include "ui/message_service.h"
+#include "ui/stretch_layout.h"
 #include "ui/twips.h"
 
 class QButtonGroup;
@@ -114,9 +116,12 @@ class Form1 : public QWidget {
   void setFile1Path(const QString& path);
 
   QLineEdit* Text2(int index) const;
+  // The client area of the form's design; the window can grow beyond it (form1_resize.cpp).
+  QSize designSize() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -126,6 +131,30 @@ class Form1 : public QWidget {
   void createRightColumn();
   void createInsertPanel();
   void connectHandlers();
+  // Which edges of each control follow the window when it grows.
+  void anchorControls();
+
+  // Unsaved work in the script box (form1_guard.cpp).
+  enum class Leave { GoOn, Stay, Reloading };
+  // Whether the script box holds an edit that is not in the scene.
+  bool scriptEdited() const;
+  // Runs Save; true when the script was written.
+  bool saveShownScript();
+  // Asks "Save the changes to NAME?" about the row on show when its script was edited: Yes saves
+  // (Stay when that fails, Reloading when it changed the length and the scene is read again), No
+  // goes on, Cancel stays.
+  Leave askBeforeLosingScript();
+  // The guard of "Start", "Insert/Modify": true when the handler may go on.
+  bool confirmDiscardOrSave();
+  // The guard of a click on another row of List2, which has already moved the selection from
+  // `previous` to `current`; puts it back on Cancel or a failed save.
+  bool leaveRow(int current, int previous);
+  // The guard of the file browser moving away from the loaded scene. `restoreBrowser` puts the
+  // browser back on the loaded scene, where saving writes; the caller makes its change when this
+  // returns true. No discards the edit.
+  bool leaveScene(const std::function<void()>& restoreBrowser);
+  void restoreFile1Selection(QListWidgetItem* item);
+  void restoreDrive1();
   void applyOverviewMode();
   void applyModelsMode();
 
@@ -163,6 +192,7 @@ class Form1 : public QWidget {
   std::unique_ptr<MessageService> messages_;
   QString lastFailure_;  // title of the scan's messages: the most recent failure
   Twips twips_;
+  StretchLayout stretch_;
   QElapsedTimer sinceYield_;
   int yieldDepth_ = 0;  // > 0 while a loop hands events out
   bool closePending_ = false;
@@ -170,6 +200,7 @@ class Form1 : public QWidget {
   bool writingList2_ = false;     // the scan is writing rows and their check marks
   Pos catalogueSceneLength_ = 0;  // the file length the last catalogue scan saw
   std::string scannedPath_;       // the scene the rows of List2 were read from
+  int list2Row_ = -1;             // the current row of List2 before a change of it
 
   QString dir1Path_;
   QString file1Path_;

@@ -248,6 +248,7 @@ void Form1::ObjectInsert() {
     ObjectModify();
     return;
   }
+  if (!confirmDiscardOrSave()) return;  // the reload after an insertion refills the script box
 
   const SceneText name = ToSceneText(Text_[4]->text());
   InsertForm form;

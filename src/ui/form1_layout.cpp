@@ -19,6 +19,7 @@
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
 #include "ui/form1.h"
+#include "ui/script_edit.h"
 
 namespace quorvex::ui {
 namespace {
@@ -63,7 +64,10 @@ void Form1::createControls() {
   font.setStyleHint(QFont::Serif);
   font.setPointSize(9);
   setFont(font);
-  setFixedSize(twips_.px(11430), twips_.px(8265));
+  // The design size is the smallest; a larger or maximized window gives the extra room to the
+  // lists and text boxes.
+  setMinimumSize(designSize());
+  resize(designSize());
 
   createFileBrowser();
   createMiddleColumn();
@@ -74,6 +78,7 @@ void Form1::createControls() {
   Timer1_->setObjectName(QStringLiteral("Timer1"));
   Timer1_->setInterval(500);
   Timer1_->setSingleShot(true);
+  anchorControls();
 }
 
 void Form1::createFileBrowser() {
@@ -232,7 +237,9 @@ void Form1::createRightColumn() {
   ProgressBar1_->setTextVisible(false);
   ProgressBar1_->hide();
 
-  Text1_ = Place(new ByteTextEdit(this), "Text1", twips_, 6960, 1800, 4095, 5775);
+  auto* scriptBox = Place(new ScriptEdit(this), "Text1", twips_, 6960, 1800, 4095, 5775);
+  scriptBox->setMessageService(messages_.get());
+  Text1_ = scriptBox;
   QFont scriptFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   scriptFont.setPointSize(8);
   scriptFont.setBold(false);

@@ -21,6 +21,7 @@ namespace quorvex::ui {
 
 void Form1::Command2_Click() {
   if (state_.Busy) return;
+  if (!confirmDiscardOrSave()) return;
   if (File1FileName().toUtf8().toStdString() != state_.SceneFileName) {
     // Another scene: the object fields of the insert panel no longer describe it.
     for (int number = 4; number <= 11; ++number) Text_[static_cast<std::size_t>(number)]->clear();

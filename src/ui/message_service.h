@@ -3,10 +3,13 @@
 // without a dialog blocking the event loop.
 
 #include <QString>
+#include <optional>
 
 class QWidget;
 
 namespace quorvex::ui {
+
+enum class Answer { Yes, No, Cancel };
 
 class MessageService {
  public:
@@ -15,6 +18,11 @@ class MessageService {
   virtual void inform(const QString& title, const QString& prompt) = 0;
   // A question with Yes and No; true for Yes.
   virtual bool askYesNo(const QString& title, const QString& prompt) = 0;
+  // A question with Yes, No and Cancel; closing the box is Cancel.
+  virtual Answer askYesNoCancel(const QString& title, const QString& prompt) = 0;
+  // A one-line text, proposed as `initial`; absent when cancelled.
+  virtual std::optional<QString> askText(const QString& title, const QString& prompt,
+                                         const QString& initial) = 0;
 };
 
 // The real dialogs, modal to the given window.
@@ -23,6 +31,9 @@ class DialogMessageService : public MessageService {
   explicit DialogMessageService(QWidget* parent) : parent_(parent) {}
   void inform(const QString& title, const QString& prompt) override;
   bool askYesNo(const QString& title, const QString& prompt) override;
+  Answer askYesNoCancel(const QString& title, const QString& prompt) override;
+  std::optional<QString> askText(const QString& title, const QString& prompt,
+                                 const QString& initial) override;
 
  private:
   QWidget* parent_;

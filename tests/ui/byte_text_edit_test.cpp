@@ -100,6 +100,53 @@ class ByteTextEditTest : public QObject {
     QCOMPARE(*encoded.unencodable, QStringLiteral("\u0142"));
   }
 
+  // Undo and redo bring back each line's own line end, whatever the edit did to the lines.
+  void undoAndRedoKeepEachLinesLineEnd_data() {
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QByteArray>("edited");
+    QTest::newRow("enter") << 0 << QByteArray("a\r\nb\rc\nd\r\ne");
+    QTest::newRow("join") << 1 << QByteArray("abc\nd\r\ne");
+    QTest::newRow("paste") << 2 << QByteArray("a1\r\n2\r\n3b\rc\nd\r\ne");
+    QTest::newRow("delete across lines") << 3 << QByteArray("ad\r\ne");
+  }
+  void undoAndRedoKeepEachLinesLineEnd() {
+    QFETCH(int, action);
+    QFETCH(QByteArray, edited);
+    const std::string loaded = "ab\rc\nd\r\ne";  // one of each; new lines take CR LF
+    ByteTextEdit edit;
+    edit.setBytes(loaded);
+    QTextCursor cursor = edit.textCursor();
+    cursor.setPosition(1);
+    edit.setTextCursor(cursor);
+    switch (action) {
+      case 0:
+        QTest::keyClick(&edit, Qt::Key_Return);
+        break;
+      case 1:
+        cursor.movePosition(QTextCursor::EndOfLine);
+        edit.setTextCursor(cursor);
+        QTest::keyClick(&edit, Qt::Key_Delete);
+        break;
+      case 2:
+        QApplication::clipboard()->setText(QStringLiteral("1\n2\n3"));
+        edit.paste();
+        break;
+      default:
+        cursor.setPosition(5, QTextCursor::KeepAnchor);  // "b", "c" and two line ends
+        edit.setTextCursor(cursor);
+        QTest::keyClick(&edit, Qt::Key_Delete);
+        break;
+    }
+    QCOMPARE(edit.encodedBytes().bytes, edited.toStdString());
+    QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(edit.encodedBytes().bytes, loaded);
+    QCOMPARE(edit.byteCount(), static_cast<std::int64_t>(loaded.size()));
+    edit.redo();
+    QCOMPARE(edit.encodedBytes().bytes, edited.toStdString());
+    edit.undo();
+    QCOMPARE(edit.encodedBytes().bytes, loaded);
+  }
+
   void byteOffsetsMapToCursorPositions() {
     ByteTextEdit edit;
     edit.setBytes("ab\r\ncd\ne");

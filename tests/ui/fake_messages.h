@@ -1,10 +1,12 @@
 #pragma once
-// Answers the window's message boxes in tests: records every message and answers Yes/No
-// questions from a queue (No when the queue is empty).
+// Answers the window's message boxes in tests: records every message and answers questions from
+// queues: Yes/No questions No, Yes/No/Cancel questions Cancel and text questions "cancelled"
+// when their queue is empty.
 
 #include <QList>
 #include <QString>
 #include <deque>
+#include <optional>
 
 #include "ui/message_service.h"
 
@@ -18,6 +20,8 @@ struct Shown {
 struct MessageLog {
   QList<Shown> shown;
   std::deque<bool> answers;
+  std::deque<Answer> choices;
+  std::deque<std::optional<QString>> texts;
 };
 
 class FakeMessages : public MessageService {
@@ -28,13 +32,27 @@ class FakeMessages : public MessageService {
   }
   bool askYesNo(const QString& title, const QString& prompt) override {
     log_->shown.append({title, prompt});
-    if (log_->answers.empty()) return false;
-    const bool answer = log_->answers.front();
-    log_->answers.pop_front();
-    return answer;
+    return next(log_->answers, false);
+  }
+  Answer askYesNoCancel(const QString& title, const QString& prompt) override {
+    log_->shown.append({title, prompt});
+    return next(log_->choices, Answer::Cancel);
+  }
+  std::optional<QString> askText(const QString& title, const QString& prompt,
+                                 const QString& /*initial*/) override {
+    log_->shown.append({title, prompt});
+    return next(log_->texts, std::optional<QString>());
   }
 
  private:
+  template <class T>
+  static T next(std::deque<T>& queue, T whenEmpty) {
+    if (queue.empty()) return whenEmpty;
+    T answer = queue.front();
+    queue.pop_front();
+    return answer;
+  }
+
   MessageLog* log_;
 };
 

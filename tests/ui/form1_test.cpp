@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,10 +25,12 @@
 #include "support/scene_builder.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/twips.h"
 
 using quorvex::Bytes;
 using quorvex::ByteString;
 using quorvex::testing::SceneSpec;
+using quorvex::ui::Answer;
 using quorvex::ui::ByteTextEdit;
 using quorvex::ui::Form1;
 using quorvex::ui::testing::FakeMessages;
@@ -65,7 +68,7 @@ SceneSpec TestSpec() {
     d.script = std::move(script);
     return d;
   };
-  spec.definitions = {def("Guard", 27, "use_obj 1\r\nfin\r\n"), def("Box", 35, std::nullopt),
+  spec.definitions = {def("Guard", 27, "lamp_on 1\r\nend\r\n"), def("Box", 35, std::nullopt),
                       def("Lamp", 6, std::nullopt), def("Door", 4, "open\r\n")};
   spec.scripts = {{"Init", "aaaa\r\nline two\r\n"}, {"Empty", ""}};
   return spec;
@@ -130,6 +133,13 @@ class Form1Test : public QObject {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
   }
+  // Replaces the first character of the script box: an edit that keeps the length.
+  void replaceFirst(const QString& text) {
+    QTextCursor cursor = text1()->textCursor();
+    cursor.setPosition(0);
+    cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+  }
   void removeLast(int count) {
     QTextCursor cursor = text1()->textCursor();
     cursor.movePosition(QTextCursor::End);
@@ -191,6 +201,113 @@ class Form1Test : public QObject {
     QVERIFY(!form.state().ObjectParamsLoaded);
   }
 
+  void theWindowGrowsAndReturnsToTheFormsLayout() {
+    Form1& form = makeForm();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const quorvex::ui::Twips twips(QGuiApplication::primaryScreen()->logicalDotsPerInch());
+    QCOMPARE(form.size(), QSize(twips.px(11430), twips.px(8265)));
+    struct Placed {
+      const char* name;
+      QRect twips;
+    };
+    const Placed stretching[] = {
+        {"Dir1", {120, 840, 2175, 5265}},           {"File1", {120, 6240, 2175, 1260}},
+        {"RichTextBox1", {2520, 1920, 4335, 5655}}, {"List1", {2520, 1920, 4335, 5130}},
+        {"Frame1", {2520, 1680, 4335, 6375}},       {"List2", {6960, 240, 4335, 1635}},
+        {"Text1", {6960, 1800, 4095, 5775}}};
+    for (const Placed& c : stretching) {
+      const QRect& t = c.twips;
+      QVERIFY2(w<QWidget>(c.name)->geometry() == twips.rect(t.x(), t.y(), t.width(), t.height()),
+               c.name);
+    }
+    QHash<QWidget*, QRect> design;
+    for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      design.insert(child, child->geometry());
+    }
+
+    const QSize large = form.size() * 3 / 2;
+    form.resize(large);
+    QTRY_COMPARE(form.size(), large);
+    for (const Placed& c : stretching) {
+      const QRect now = w<QWidget>(c.name)->geometry();
+      QVERIFY2(now.width() > design[w<QWidget>(c.name)].width(), c.name);
+      QVERIFY2(now.height() > design[w<QWidget>(c.name)].height(), c.name);
+    }
+    // The three columns stay apart, and nothing leaves the window.
+    const QList<QStringList> columns = {
+        {"Drive1", "Dir1", "File1", "Label3"},
+        {"Check2", "Text2_2", "Command2", "RichTextBox1", "List1", "Frame1", "Text3",
+         "ProgressBar2"},
+        {"ProgressBar1", "List2", "Text1", "Text2_8", "Text2_0", "Text2_1", "Save"}};
+    const auto span = [&](const QStringList& names) {
+      int left = form.width(), right = 0;
+      for (const QString& name : names) {
+        const QRect r = w<QWidget>(name.toLatin1().constData())->geometry();
+        left = std::min(left, r.left());
+        right = std::max(right, r.right());
+      }
+      return std::pair{left, right};
+    };
+    QVERIFY(span(columns[0]).second < span(columns[1]).first);
+    QVERIFY(span(columns[1]).second < span(columns[2]).first);
+    for (QWidget* child : design.keys()) {
+      QVERIFY2(form.rect().contains(child->geometry()), qPrintable(child->objectName()));
+    }
+    // The bottom row keeps its distance to the bottom edge, "Save" to the right edge as well.
+    const QSize designed = form.designSize();
+    for (const char* bottom : {"Save", "Text2_1", "Text3", "Label3"}) {
+      QWidget* control = w<QWidget>(bottom);
+      QVERIFY2(form.height() - control->geometry().bottom() ==
+                   designed.height() - design.value(control).bottom(),
+               bottom);
+    }
+    QCOMPARE(form.width() - w<QWidget>("Save")->geometry().right(),
+             designed.width() - design.value(w<QWidget>("Save")).right());
+
+    form.resize(form.designSize());
+    QTRY_COMPARE(form.size(), form.designSize());
+    for (auto it = design.cbegin(); it != design.cend(); ++it) {
+      QVERIFY2(it.key()->geometry() == it.value(), qPrintable(it.key()->objectName()));
+    }
+  }
+
+  // Not a check: with QUORVEX_SCREENSHOT set to a file name, saves a picture of the grown window
+  // with a scene loaded and a script shown (scripts/screenshot-resized.sh).
+  void screenshotOfTheGrownWindow() {
+    const QString target = qEnvironmentVariable("QUORVEX_SCREENSHOT");
+    if (target.isEmpty()) QSKIP("QUORVEX_SCREENSHOT is not set");
+    SceneSpec spec;
+    spec.headerChunks = quorvex::testing::DefaultHeaderChunks();
+    const auto def = [](ByteString name, std::optional<ByteString> script) {
+      quorvex::testing::Definition d;
+      d.name = std::move(name);
+      d.script = std::move(script);
+      return d;
+    };
+    spec.definitions = {
+        def("Keeper_Hal",
+            "// The keeper climbs to the lamp at dusk\r\nset_flag 3, 0\r\n"
+            "find_person 0, \"Keeper_Hal\"\r\nlabel 1\r\n  walk_to 0, 120.5, 4, -36\r\n"
+            "  wait 1500\r\n  if_flag 3, 1, 2\r\ngoto 1\r\nlabel 2\r\n"
+            "say 0, \"The lamp is lit.\"  // heard by the ferry\r\nend\r\n"),
+        def("Ferry", std::nullopt),
+        def("Harbour_Gate", "open_gate 1\r\nwait 8000\r\nclose_gate 1\r\nend\r\n"),
+        def("Fisher_Ola", "find_person 0, \"Fisher_Ola\"\r\nsit_down 0\r\nend\r\n"),
+        def("Crate_07", std::nullopt)};
+    spec.scripts = {{"nightfall", "set_light 0.2\r\nset_flag 3, 1\r\nend\r\n"},
+                    {"tide_timer", "label 1\r\n  wait 60000\r\ngoto 1\r\n"}};
+    writeScene(spec);
+    makeForm();
+    QVERIFY(form_->selectScene(scenePath()));
+    form_->resize(1200, 800);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(startAndScan());
+    QTest::qWait(200);
+    QVERIFY(form_->grab().save(target));
+  }
+
   void startScansRowsMarksStatusAndOverview() {
     QVERIFY(openTestScene());
     QListWidget* list = list2();
@@ -205,10 +322,10 @@ class Form1Test : public QObject {
     QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
     // Row 0 is shown; loading its text marks the scene as not saved.
     QCOMPARE(list->currentRow(), 0);
-    QCOMPARE(text1()->encodedBytes().bytes, std::string("use_obj 1\r\nfin\r\n"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\n"));
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     QCOMPARE(statusColour(), kRed);
-    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "use_obj 1\r\nfin\r\n") +
+    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "lamp_on 1\r\nend\r\n") +
                                                    OverviewBlock("Door", "open\r\n") +
                                                    OverviewBlock("Init", "aaaa\r\nline two\r\n"));
     QVERIFY(log_.shown.isEmpty());
@@ -584,21 +701,24 @@ class Form1Test : public QObject {
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     QVERIFY(readScene() == before);
 
+    // "Start" first asks about the edit that could not be saved; No lets it go on.
     log_.shown.clear();
+    log_.choices = {Answer::No};
     QVERIFY(startAndScan());
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
+    QCOMPARE(log_.shown.size(), 2);
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
+    QCOMPARE(log_.shown[1].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
     QVERIFY(!form_->state().Busy);
   }
 
   void saveRefusesWhenAnotherFileIsSelected() {
     writeScene(TestSpec(), QStringLiteral("other.bin"));
     QVERIFY(openTestScene());
-    typeAtEnd(QStringLiteral("more"));
     const Bytes scene = readScene();
     const Bytes other = readScene(QStringLiteral("other.bin"));
     QListWidget* files = w<QListWidget>("File1");
     files->setCurrentItem(files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
+    typeAtEnd(QStringLiteral("more"));  // an edit made after picking another file
 
     w<QPushButton>("Save")->click();
     QCOMPARE(log_.shown.size(), 1);
@@ -606,6 +726,154 @@ class Form1Test : public QObject {
     QVERIFY(readScene() == scene);
     QVERIFY(readScene(QStringLiteral("other.bin")) == other);
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
+  }
+
+  // An edit that is not in the scene is guarded: each way of leaving it asks "Save the changes to
+  // NAME?". Yes saves and goes on, unless the save fails; No goes on without saving; Cancel stays.
+  void unsavedEditIsGuarded_data() {
+    QTest::addColumn<int>("trigger");
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("locked");  // another program holds the scene: the save fails
+    const char* triggers[] = {"row", "Start", "file", "folder", "close"};
+    for (int trigger = 0; trigger < 5; ++trigger) {
+      const QByteArray name = triggers[trigger];
+      QTest::newRow(name + " yes") << trigger << Answer::Yes << false;
+      QTest::newRow(name + " yes, save fails") << trigger << Answer::Yes << true;
+      QTest::newRow(name + " no") << trigger << Answer::No << false;
+      QTest::newRow(name + " cancel") << trigger << Answer::Cancel << false;
+    }
+  }
+  void unsavedEditIsGuarded() {
+    QFETCH(int, trigger);
+    QFETCH(Answer, answer);
+    QFETCH(bool, locked);
+    enum { kRow, kStart, kFile, kFolder, kClose };
+    writeScene(TestSpec(), QStringLiteral("other.bin"));
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(openTestScene());
+    form_->show();
+    const QString sub = QDir(dir_->filePath(QStringLiteral("sub"))).absolutePath();
+    // Where the window is, as far as the trigger moves it.
+    const auto where = [&]() -> QString {
+      switch (trigger) {
+        case kRow:
+          return QString::number(list2()->currentRow());
+        case kStart:
+          return timer1()->isActive() ? QStringLiteral("started") : QStringLiteral("idle");
+        case kFile:
+          return form_->File1FileName();
+        case kFolder:
+          return form_->Dir1Path();
+        default:
+          return form_->isVisible() ? QStringLiteral("open") : QStringLiteral("closed");
+      }
+    };
+    const QString moved[] = {"2", "started", "other.bin", sub, "closed"};
+
+    replaceFirst(QStringLiteral("L"));
+    const std::string edited = "Lamp_on 1\r\nend\r\n";
+    SceneSpec savedSpec = TestSpec();
+    savedSpec.definitions[0].script = edited;
+    const Bytes before = readScene();
+    std::unique_ptr<quorvex::platform::LockedFile> held;
+    if (locked) {
+      auto lock = quorvex::platform::OpenLocked(std::filesystem::path(scenePath().toStdString()));
+      QVERIFY(lock.ok());
+      held = std::move(*lock);
+    }
+    const QString start = where();
+    log_.choices = {answer};
+
+    switch (trigger) {
+      case kRow:
+        list2()->setCurrentRow(2);
+        break;
+      case kStart:
+        w<QPushButton>("Command2")->click();
+        break;
+      case kFile: {
+        QListWidget* files = w<QListWidget>("File1");
+        files->setCurrentItem(
+            files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
+        break;
+      }
+      case kFolder: {
+        QListWidget* folders = w<QListWidget>("Dir1");
+        for (int i = 0; i < folders->count(); ++i) {
+          if (folders->item(i)->data(Qt::UserRole).toString() == sub) {
+            emit folders->itemClicked(folders->item(i));
+          }
+        }
+        break;
+      }
+      default:
+        form_->close();
+        break;
+    }
+
+    QVERIFY(!log_.shown.isEmpty());
+    QCOMPARE(log_.shown[0].title, QStringLiteral("Quorvex"));
+    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
+    const bool saved = answer == Answer::Yes && !locked;
+    const bool goesOn = saved || answer == Answer::No;
+    QCOMPARE(where(), goesOn ? moved[trigger] : start);
+    held.reset();
+    QVERIFY(readScene() == (saved ? quorvex::testing::BuildScene(savedSpec) : before));
+    if (!goesOn) {
+      QCOMPARE(text1()->encodedBytes().bytes, edited);  // the edit is still there
+      QCOMPARE(w<QListWidget>("File1")->currentItem()->text(), QStringLiteral("scene2.bin"));
+      QCOMPARE(list2()->currentRow(), 0);
+      QVERIFY(status() != QStringLiteral(" **** Saved ****"));
+    }
+    if (answer == Answer::No && (trigger == kFile || trigger == kFolder)) {
+      // The browser moved on; the box shows the script as it was loaded.
+      QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\n"));
+    }
+  }
+
+  void noQuestionWithoutAnUnsavedEdit() {
+    QVERIFY(openTestScene());
+    replaceFirst(QStringLiteral("D"));
+    QTest::keyClick(text1(), Qt::Key_Z, Qt::ControlModifier);  // undone: nothing to save
+    list2()->setCurrentRow(2);
+    QCOMPARE(list2()->currentRow(), 2);
+    replaceFirst(QStringLiteral("O"));
+    w<QPushButton>("Save")->click();  // saved: nothing left to save
+    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    list2()->setCurrentRow(3);
+    QCOMPARE(list2()->currentRow(), 3);
+    QVERIFY(startAndScan());
+    QVERIFY(log_.shown.isEmpty());
+  }
+
+  // Yes to a save that changes the length reads the scene again; the window still ends where the
+  // user was going.
+  void lengthChangingSaveFromTheQuestionEndsWhereTheUserWasGoing() {
+    writeScene(TestSpec(), QStringLiteral("other.bin"));
+    QVERIFY(openTestScene());
+    typeAtEnd(QStringLiteral("wait 1\r\n"));
+    log_.choices = {Answer::Yes};
+    list2()->setCurrentRow(2);
+    QVERIFY(timer1()->isActive());
+    form_->Timer1_Timer();
+    QCOMPARE(list2()->currentRow(), 2);
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("open\r\n"));
+
+    list2()->setCurrentRow(0);
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\nwait 1\r\n"));
+    typeAtEnd(QStringLiteral("end\r\n"));
+    log_.choices = {Answer::Yes};
+    QListWidget* files = w<QListWidget>("File1");
+    files->setCurrentItem(files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
+    // The scene was read again before the browser moved on.
+    QVERIFY(!timer1()->isActive());
+    QCOMPARE(form_->File1FileName(), QStringLiteral("other.bin"));
+    QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
+    QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\nwait 1\r\nend\r\n"));
+    SceneSpec expected = TestSpec();
+    expected.definitions[0].script = "lamp_on 1\r\nend\r\nwait 1\r\nend\r\n";
+    QVERIFY(readScene() == quorvex::testing::BuildScene(expected));
+    QCOMPARE(log_.shown.size(), 2);
   }
 
   void aSceneChangedOnDiskIsNotOverwritten() {

@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 #include <cstring>
 #include <memory>
 
@@ -25,6 +26,8 @@
 using quorvex::Bytes;
 using quorvex::ByteString;
 using quorvex::testing::SceneSpec;
+using quorvex::ui::Answer;
+using quorvex::ui::ByteTextEdit;
 using quorvex::ui::DialFigure;
 using quorvex::ui::Form1;
 using quorvex::ui::testing::FakeMessages;
@@ -126,6 +129,7 @@ class InsertPanelTest : public QObject {
   void insertTakesTheLocalesNotationAndC();
   void insertIsRefusedWithoutTheSelectedScenesList();
   void failedInsertSaysSoAndWritesNothing();
+  void insertAsksAboutAnUnsavedScriptFirst();
   void userNumbers();
   void modifyNoWritesNothing();
   void modifyRewritesExactlyTheTenValues();
@@ -443,6 +447,34 @@ void InsertPanelTest::failedInsertSaysSoAndWritesNothing() {
   s.pressInsertModify();
   QCOMPARE(s.lastMessage().title, QStringLiteral("Name"));
   QVERIFY(s.bytes() == changed);
+}
+
+// The reload after an insertion refills the script box: an unsaved edit is asked about first.
+void InsertPanelTest::insertAsksAboutAnUnsavedScriptFirst() {
+  for (const Answer answer : {Answer::Cancel, Answer::No}) {
+    Session s;
+    s.load();
+    s.setPanel(true);
+    auto* script = s.get<ByteTextEdit>(QStringLiteral("Text1"));
+    QTextCursor cursor = script->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringLiteral("x"));
+    const std::string edited = script->encodedBytes().bytes;
+    const QString row = s.list2()->currentItem()->text();
+    const Bytes before = s.bytes();
+    s.option(3)->click();
+    s.fill(QStringLiteral("Lantern"), {"1", "2", "3", "1", "1", "1"});
+    s.log.choices = {answer};
+    s.pressInsertModify();
+    QVERIFY(!s.log.shown.isEmpty());
+    QCOMPARE(s.log.shown[0].prompt, QStringLiteral("Save the changes to %1?").arg(row));
+    if (answer == Answer::Cancel) {
+      QVERIFY(s.bytes() == before);
+      QCOMPARE(script->encodedBytes().bytes, edited);
+    } else {
+      QVERIFY(s.bytes().size() > before.size());
+    }
+  }
 }
 
 void InsertPanelTest::userNumbers() {
