@@ -74,6 +74,9 @@ void Form1::createControls() {
   Timer1_->setObjectName(QStringLiteral("Timer1"));
   Timer1_->setInterval(500);
   Timer1_->setSingleShot(true);
+  overviewTimer_ = new QTimer(this);
+  overviewTimer_->setSingleShot(true);
+  overviewTimer_->setInterval(0);
 }
 
 void Form1::createFileBrowser() {

@@ -11,8 +11,11 @@ namespace quorvex::ui {
 class MessageService {
  public:
   virtual ~MessageService() = default;
-  // A message with an OK button.
+  // A message with an OK button: a prompt or a notice (the information icon).
   virtual void inform(const QString& title, const QString& prompt) = 0;
+  // A failure or a refusal with an OK button (the warning icon). Shown as a notice by services
+  // that make no difference.
+  virtual void warn(const QString& title, const QString& prompt) { inform(title, prompt); }
   // A question with Yes and No; true for Yes.
   virtual bool askYesNo(const QString& title, const QString& prompt) = 0;
 };
@@ -22,6 +25,7 @@ class DialogMessageService : public MessageService {
  public:
   explicit DialogMessageService(QWidget* parent) : parent_(parent) {}
   void inform(const QString& title, const QString& prompt) override;
+  void warn(const QString& title, const QString& prompt) override;
   bool askYesNo(const QString& title, const QString& prompt) override;
 
  private:
