@@ -66,7 +66,8 @@ class WindowStatesTest : public QObject {
   void aFailedLoadLeavesNeitherWorkingNorACount();
   void writesAndReadsGoOnlyToTheLoadedScene();
   void theInsertPanelShowsTheLoadedScenesObjects();
-  void theNewRowIsInView();
+  void theNewRowIsInViewAndNoRowIsCovered();
+  void nothingShowsThroughTheInsertPanel();
   void rowsShowBeforeTheOverviewIsBuilt();
 };
 
@@ -213,11 +214,15 @@ void WindowStatesTest::theInsertPanelShowsTheLoadedScenesObjects() {
   QCOMPARE(s.text(11)->text(), QString());
 }
 
-void WindowStatesTest::theNewRowIsInView() {
+void WindowStatesTest::theNewRowIsInViewAndNoRowIsCovered() {
   Session s(WatchSpec());
   QVERIFY(ShowActive(s));
   s.load();
   QListWidget* list = s.list2();
+  const QWidget* script = s.get<QWidget>(QStringLiteral("Text1"));
+  QVERIFY(list->geometry().bottom() < script->geometry().top());
+  QCOMPARE(list->viewport()->height() % list->sizeHintForRow(0), 0);  // whole rows only
+
   s.setPanel(true);
   s.option(5)->click();
   s.fill(QStringLiteral("Kestrel"), {"1", "2", "3", "1", "1", "1"});
@@ -225,6 +230,22 @@ void WindowStatesTest::theNewRowIsInView() {
   s.form->Timer1_Timer();
   QCOMPARE(list->currentItem()->text(), QStringLiteral("Kestrel"));
   QVERIFY(list->viewport()->rect().contains(list->visualItemRect(list->currentItem())));
+}
+
+void WindowStatesTest::nothingShowsThroughTheInsertPanel() {
+  Session s;
+  s.form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(s.form.get()));
+  s.setPanel(true);
+  // The model list lies in the same area, under the panel: the panel's background must be the
+  // same above and below the list's lower edge (which crossed the model box and its label).
+  const QImage picture = s.form->grab().toImage();
+  const QRect panel = s.get<QWidget>(QStringLiteral("Frame1"))->geometry();
+  const QRect models = s.get<QWidget>(QStringLiteral("List1"))->geometry();
+  const int x = panel.left() + 5;
+  QVERIFY(models.bottom() + 10 < panel.bottom());
+  QCOMPARE(picture.pixelColor(x, models.bottom() - 10),
+           picture.pixelColor(x, models.bottom() + 10));
 }
 
 void WindowStatesTest::rowsShowBeforeTheOverviewIsBuilt() {
