@@ -42,6 +42,12 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Timer1_Timer() {
+  if (state_.Busy) {
+    // A model listing or an object-parameter scan is handing out events: a scan started inside it
+    // would replace the scene under it. Scan once it has finished.
+    Timer1_->start();
+    return;
+  }
   state_.Busy = true;
   Timer1_->stop();
   ScanScene();

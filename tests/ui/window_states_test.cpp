@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTest>
 #include <QTextCursor>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 
@@ -69,6 +70,7 @@ class WindowStatesTest : public QObject {
   void theNewRowIsInViewAndNoRowIsCovered();
   void nothingShowsThroughTheInsertPanel();
   void rowsShowBeforeTheOverviewIsBuilt();
+  void theScanWaitsForARunningListing();
 };
 
 void WindowStatesTest::everySuccessfulWriteEndsSaved() {
@@ -261,6 +263,18 @@ void WindowStatesTest::rowsShowBeforeTheOverviewIsBuilt() {
   s.form->Command2_Click();
   QCoreApplication::processEvents();
   QVERIFY(Overview(s)->encodedBytes().bytes.empty());
+}
+
+void WindowStatesTest::theScanWaitsForARunningListing() {
+  Session s;
+  s.form->Command2_Click();
+  s.form->state().Busy = true;  // as while the model listing hands out events
+  s.form->Timer1_Timer();
+  QCOMPARE(s.list2()->count(), 0);
+  QVERIFY(s.form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+  s.form->state().Busy = false;
+  s.form->Timer1_Timer();
+  QVERIFY(s.list2()->count() > 0);
 }
 
 QTEST_MAIN(WindowStatesTest)
