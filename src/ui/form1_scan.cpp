@@ -195,13 +195,15 @@ void Form1::ScanObjectParameters(const SceneImage* openImage) {
   };
   const ObjectScanResult result =
       quorvex::ScanObjectParameters(*openImage, scene.rowNames(), hooks);
+  state_.ProgressCount = 0;
+  // Bytes that could not be read were seen as zeros: no value of this scan can be trusted.
+  if (openImage->readFailure()) return;
   RecordObjectParams(scene, result.matches);
   if (!result.matches.empty()) {
     // A new object gets the rotation of the last object read until the dial is used.
     state_.CurrentRotationA = result.matches.back().rotationA();
     state_.CurrentRotationC = result.matches.back().rotationC();
   }
-  state_.ProgressCount = 0;
   if (result.error) return;  // a damaged object: what was read before it stands
   scene.objectsRead = true;
   ProgressBar3_->hide();
