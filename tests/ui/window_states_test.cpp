@@ -257,12 +257,6 @@ void WindowStatesTest::rowsShowBeforeTheOverviewIsBuilt() {
   QVERIFY(!s.get<ByteTextEdit>(QStringLiteral("Text1"))->encodedBytes().bytes.empty());
   QVERIFY(Overview(s)->encodedBytes().bytes.empty());
   QTRY_VERIFY(!Overview(s)->encodedBytes().bytes.empty());
-
-  // "Start" before the overview is built: no overview of the scene that is being read again.
-  s.load();
-  s.form->Command2_Click();
-  QCoreApplication::processEvents();
-  QVERIFY(Overview(s)->encodedBytes().bytes.empty());
 }
 
 void WindowStatesTest::theScanWaitsForARunningListing() {
