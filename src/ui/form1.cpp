@@ -21,6 +21,8 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "scene/loaded_scene.h"
+#include "scene/scene_io.h"
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
 #include "ui/script_edit.h"
@@ -104,6 +106,7 @@ void Form1::connectHandlers() {
   connect(Text3_, &QLineEdit::textChanged, this, [this] { Text3_change(); });
   Text3_->installEventFilter(this);
   connect(Timer1_, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+  connect(overviewTimer_, &QTimer::timeout, this, [this] { BuildScriptOverview(); });
 
   connect(List2_, &QListWidget::currentRowChanged, this, [this](int current) {
     if (!leaveRow(current, list2Row_)) return;
@@ -159,7 +162,7 @@ void Form1::connectHandlers() {
 }
 
 void Form1::Form_load() {
-  state_.ObjectParamsLoaded = false;
+  state_.Scene.objectsRead = false;  // ObjectParamsLoaded: no object parameters read yet
   Check1_->setChecked(true);
   Option1_->setChecked(true);
   Option2_->setChecked(false);
@@ -227,10 +230,36 @@ void Form1::reportSelectFile() {
 void Form1::reportFailure(const Error& error) {
   lastFailure_ = QString::fromStdString(error.message);
   if (error.kind == ErrorKind::Locked) {
-    messages_->inform(lastFailure_, QString::fromLatin1(kFileUsedMessage));
+    messages_->warn(lastFailure_, QString::fromLatin1(kFileUsedMessage));
   } else {
-    messages_->inform(QString::fromLatin1(kAppTitle), lastFailure_);
+    messages_->warn(QString::fromLatin1(kAppTitle), lastFailure_);
   }
+}
+
+void Form1::warn(const QString& title, const QString& prompt) {
+  messages_->warn(title, prompt);
+}
+
+bool Form1::selectedIsLoadedScene() {
+  const LoadedScene& scene = state_.Scene;
+  if (!scene.loaded()) {
+    warn(QString::fromLatin1(kAppTitle),
+         QStringLiteral("Load the selected scene with \"Start\" first. Nothing was written."));
+    return false;
+  }
+  const Status same = CheckIsLoadedScene(scene, PathFromUtf8(state_.ScenePath));
+  if (same) return true;
+  if (same.error().kind == ErrorKind::Refused) {
+    // The loaded positions belong to the loaded file; written into another one, even an identical
+    // copy in another folder, they would change the wrong file.
+    warn(QString::fromLatin1(kAppTitle),
+         QStringLiteral("The file selected in the file list is not the loaded scene %1. Select it "
+                        "again, or press \"Start\" to load the selected one. Nothing was written.")
+             .arg(QString::fromStdString(QuotedPath(scene.path))));
+  } else {
+    reportFailure(same.error());
+  }
+  return false;
 }
 
 void Form1::yieldToEvents() {

@@ -71,8 +71,8 @@ class Form1 : public QWidget {
   void ShowScanProgress();
   void Command3_Click();  // "start": the overview
   void BuildScriptOverview();
-  // Reads the parameters of the scene objects named like rows of List2. `openImage` is the scene
-  // a catalogue scan has open; null when the scan runs on its own and loads the file itself.
+  // Reads the parameters of the loaded scene's objects named like its rows. `openImage` is the
+  // scene a catalogue scan has open; null when the scan runs on its own and reopens the scene.
   void ScanObjectParameters(const SceneImage* openImage = nullptr);
 
   void List2_Click();
@@ -168,9 +168,17 @@ class Form1 : public QWidget {
   void setStatus(const QString& text, const QColor& colour);
   // The "Select File" message and its side effects.
   void reportSelectFile();
-  // Shows a core failure: the "file used" message for a locked file, the failure's own words
-  // otherwise. Remembers it as the most recent failure.
+  // Shows a core failure with the warning icon: the "file used" message for a locked file, the
+  // failure's own words otherwise. Remembers it as the most recent failure.
   void reportFailure(const Error& error);
+  // A refusal in the window's own words, with the warning icon.
+  void warn(const QString& title, const QString& prompt);
+  // True when a write may go to the file selected in File1: it is the loaded scene, by full path
+  // and by identity. Otherwise says why nothing is written.
+  bool selectedIsLoadedScene();
+  // Rows shown first: the overview is built once the rows are on the screen and the window has
+  // handled its events.
+  void scheduleOverview();
   void setParameterFieldsLocked(bool locked);
   void clearCategoryOptions();
   // The insert panel's helpers (form1_insert.cpp).
@@ -179,7 +187,6 @@ class Form1 : public QWidget {
   void chooseCategory(int option);
   void setBoxLocked(QLineEdit* box, bool locked);
   void redrawDial(double w);
-  bool listShowsSelectedScene() const;
   // Keeps the window responsive inside a long loop: handles pending events at most every 20 ms.
   void yieldToEvents();
   // Closes the window when the user asked for it while a loop was running.
@@ -197,10 +204,8 @@ class Form1 : public QWidget {
   int yieldDepth_ = 0;  // > 0 while a loop hands events out
   bool closePending_ = false;
   bool revertingCheck_ = false;
-  bool writingList2_ = false;     // the scan is writing rows and their check marks
-  Pos catalogueSceneLength_ = 0;  // the file length the last catalogue scan saw
-  std::string scannedPath_;       // the scene the rows of List2 were read from
-  int list2Row_ = -1;             // the current row of List2 before a change of it
+  bool writingList2_ = false;  // the scan is writing rows and their check marks
+  int list2Row_ = -1;          // the current row of List2 before a change of it
 
   QString dir1Path_;
   QString file1Path_;
@@ -248,6 +253,7 @@ class Form1 : public QWidget {
   QPushButton* Save_ = nullptr;
 
   QTimer* Timer1_ = nullptr;
+  QTimer* overviewTimer_ = nullptr;  // builds the overview after a scan has shown its rows
 };
 
 }  // namespace quorvex::ui

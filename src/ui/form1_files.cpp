@@ -23,8 +23,7 @@ void Form1::Drive1_Change() {
   const QString drive = Drive1_->currentText();
   if (!QFileInfo(drive).isReadable()) {
     // A drive without a medium cannot be shown: keep the previous drive and folder.
-    messages_->inform(QString::fromLatin1(kAppTitle),
-                      QStringLiteral("The drive %1 cannot be read.").arg(drive));
+    warn(QString::fromLatin1(kAppTitle), QStringLiteral("The drive %1 cannot be read.").arg(drive));
     for (int i = 0; i < Drive1_->count(); ++i) {
       if (dir1Path_.startsWith(Drive1_->itemText(i), Qt::CaseInsensitive)) {
         const QSignalBlocker quiet(Drive1_);

@@ -23,8 +23,8 @@
 #include "objects/insert_validation.h"
 #include "objects/modify_object.h"
 #include "objects/rotation.h"
+#include "scene/loaded_scene.h"
 #include "scene/object_params.h"
-#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "scene/text_codec.h"
 #include "scene/write_checks.h"
@@ -114,7 +114,7 @@ void Form1::Check2_Click() {
 }
 
 void Form1::loadObjectParametersOnce() {
-  if (state_.ObjectParamsLoaded || state_.ScenePath.empty()) return;
+  if (state_.ObjectParamsLoaded || !state_.Scene.loaded()) return;
   if (state_.Busy) {
     // A scan or a model listing is handing out events; load once it has finished.
     QTimer::singleShot(200, this, [this] {
@@ -136,7 +136,7 @@ void Form1::loadObjectParametersOnce() {
 
 // The parameter part of the script view for `row`, as a show of the row fills it.
 void Form1::showObjectParameters(int row) {
-  if (row < 0 || row >= kRowSlots) return;
+  if (!state_.Scene.hasRow(row)) return;
   const auto slot = static_cast<std::size_t>(row);
   clearCategoryOptions();
   Text_[4]->setText(FromSceneBytes(state_.EntryObjectName[slot]));
@@ -210,7 +210,7 @@ void Form1::Slider1_Click() {
   const RotationPair rotation = RotationForDegrees(v);
   // Only a row of the list can receive it; without one the rotation is still the new object's.
   const int row = List2_->currentRow();
-  if (row >= 0 && row < List2_->count() && row < kRowSlots) {
+  if (row < List2_->count() && state_.Scene.hasRow(row)) {
     state_.EntryRotationA[static_cast<std::size_t>(row)] = rotation.a;
     state_.EntryRotationC[static_cast<std::size_t>(row)] = rotation.c;
   }
@@ -234,14 +234,6 @@ void Form1::Command5_Click() {
   ObjectInsert();
 }
 
-bool Form1::listShowsSelectedScene() const {
-  // The name check compares with the rows of List2, so they must be the rows of the scene that is
-  // about to be written: the last scan read the selected file and its rows are all listed.
-  return !Timer1_->isActive() && !state_.SceneFileName.empty() &&
-         File1FileName().toUtf8().toStdString() == state_.SceneFileName &&
-         List2_->count() == state_.EntryCount;
-}
-
 void Form1::ObjectInsert() {
   if (state_.Busy) return;
   if (Text_[4]->isReadOnly()) {
@@ -258,11 +250,9 @@ void Form1::ObjectInsert() {
         Text_[static_cast<std::size_t>(5 + i)]->text().toUtf8().toStdString();
   }
   form.fileSelected = takeScenePath();
-  std::vector<ByteString> rowNames;
-  for (int row = 0; row < List2_->count() && row < kRowSlots; ++row) {
-    rowNames.push_back(state_.EntryName[static_cast<std::size_t>(row)]);
-  }
-  const InsertValidation checked = ValidateInsert(form, rowNames, UserNumberParser(QLocale()));
+  const LoadedScene& scene = state_.Scene;
+  const InsertValidation checked =
+      ValidateInsert(form, scene.rowNames(), UserNumberParser(QLocale()));
   if (checked.failure) {
     if (checked.failure->check == InsertCheck::NoFileSelected) {
       reportSelectFile();
@@ -277,18 +267,14 @@ void Form1::ObjectInsert() {
   for (const auto& [text, title] :
        {std::pair{&name, QStringLiteral("Name")}, std::pair{&model, QStringLiteral("Model")}}) {
     if (text->unencodable) {
-      messages_->inform(title, QStringLiteral("The character \"%1\" cannot be stored in a scene "
-                                              "file. Nothing was written.")
-                                   .arg(*text->unencodable));
+      warn(title, QStringLiteral("The character \"%1\" cannot be stored in a scene file. "
+                                 "Nothing was written.")
+                      .arg(*text->unencodable));
       return;
     }
   }
-  if (!listShowsSelectedScene()) {
-    messages_->inform(QStringLiteral("Name"),
-                      QStringLiteral("Load the selected scene with \"Start\" first, so that the "
-                                     "name can be checked. Nothing was written."));
-    return;
-  }
+  // The name was checked against the loaded rows, and the records go into the loaded file only.
+  if (!selectedIsLoadedScene()) return;
 
   std::optional<Category> category;
   for (const CategoryInfo& info : Categories()) {  // in the order insertion tests the buttons
@@ -297,11 +283,11 @@ void Form1::ObjectInsert() {
       break;
     }
   }
-  if (category && List2_->count() >= kRowSlots) {
-    messages_->inform(QString::fromLatin1(kAppTitle),
-                      QStringLiteral("The scene already lists %1 entries, the most the script list "
-                                     "can hold. Nothing was written.")
-                          .arg(kRowSlots));
+  if (category && scene.rowCount() >= kRowSlots) {
+    warn(QString::fromLatin1(kAppTitle),
+         QStringLiteral("The scene already lists %1 entries, the most the script list can hold. "
+                        "Nothing was written.")
+             .arg(kRowSlots));
     return;
   }
 
@@ -315,10 +301,10 @@ void Form1::ObjectInsert() {
   }
   request.rotationA = state_.CurrentRotationA;
   request.rotationC = state_.CurrentRotationC;
-  request.sceneLength = catalogueSceneLength_;
+  request.sceneLength = scene.length;
   Result<WriteMode> written = [&] {
     WaitCursor hourglass;
-    return InsertObject(PathFromUtf8(state_.ScenePath), request);
+    return InsertObject(scene.path, request);
   }();
   if (!written) {
     reportFailure(written.error());  // the scene is unchanged
@@ -328,19 +314,14 @@ void Form1::ObjectInsert() {
   // The new definition closes the definition section, so once the scene is read again its row
   // follows the definition rows listed now. (Counting them, rather than taking
   // FirstStandaloneScriptRow, also finds it in a scene without standalone scripts, where that
-  // boundary is 0.) Without a category no row is added, and the row on show stays selected.
+  // boundary is 0.) Without a category no row is added, and the row on show stays selected. The
+  // reload reads the new object's name, model and values from the file.
   int newRow = std::max(List2_->currentRow(), 0);
   if (category) {
-    newRow = 0;
-    for (int row = 0; row < state_.EntryCount && row < kRowSlots; ++row) {
-      if (!state_.EntryIsStandaloneScript[static_cast<std::size_t>(row)]) ++newRow;
-    }
-    if (newRow < kRowSlots) {
-      state_.EntryModelName[static_cast<std::size_t>(newRow)] = model.bytes;
-      state_.EntryObjectName[static_cast<std::size_t>(newRow)] = name.bytes;
-    }
+    newRow =
+        static_cast<int>(std::count_if(scene.catalogue.rows.begin(), scene.catalogue.rows.end(),
+                                       [](const CatalogueRow& row) { return !row.standalone; }));
   }
-  ++state_.FirstStandaloneScriptRow;
   state_.ReselectRow = newRow;
   state_.ReloadPending = true;
   state_.ScriptSectionSeen = true;
@@ -355,24 +336,24 @@ void Form1::ObjectInsert() {
 void Form1::ObjectModify() {
   const QString changing = QStringLiteral("Changing");
   const int r = List2_->currentRow();
-  if (r < 0 || r >= List2_->count() || r >= kRowSlots) {
+  LoadedScene& scene = state_.Scene;
+  if (r >= List2_->count() || !scene.hasRow(r)) {
     messages_->inform(changing, QStringLiteral("Select an object"));
     return;
   }
-  const auto slot = static_cast<std::size_t>(r);
-  // Only an object that the parameter scan found in this scene has a place to write to.
-  if (r == state_.FirstStandaloneScriptRow || !state_.ObjectParamsLoaded ||
-      state_.EntryTranslationPos[slot] <= 0 ||
-      state_.EntryObjectName[slot] != state_.EntryName[slot]) {
+  RowObject& object = scene.objects[static_cast<std::size_t>(r)];
+  // Only an object that the parameter scan found in the loaded scene has a place to write to.
+  if (r == state_.FirstStandaloneScriptRow || !scene.objectsRead || !object.stored ||
+      object.translationPos != object.stored->translationPos ||
+      object.name != scene.catalogue.rows[static_cast<std::size_t>(r)].name) {
     messages_->inform(changing, QStringLiteral("No object to change"));
     return;
   }
 
   // The six boxes, checked as insertion checks them. A box that still shows the stored value
   // keeps that value exactly: the text shows only 7 significant digits.
-  const float stored[6] = {state_.EntryTranslationX[slot], state_.EntryTranslationY[slot],
-                           state_.EntryTranslationZ[slot], state_.EntrySizeX[slot],
-                           state_.EntrySizeY[slot],        state_.EntrySizeZ[slot]};
+  const float stored[6] = {object.translationX, object.translationY, object.translationZ,
+                           object.sizeX,        object.sizeY,        object.sizeZ};
   float values[6] = {};
   for (int i = 0; i < 6; ++i) {
     const QString text = Text_[static_cast<std::size_t>(5 + i)]->text();
@@ -399,57 +380,36 @@ void Form1::ObjectModify() {
     reportSelectFile();
     return;
   }
-
-  // The position must be the one the scan finds for this row in the file as it is now.
-  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
-  if (!loaded) {
-    reportFailure(loaded.error());
-    return;
-  }
-  std::vector<ByteString> rowNames;
-  for (int row = 0; row < List2_->count() && row < kRowSlots; ++row) {
-    rowNames.push_back(state_.EntryName[static_cast<std::size_t>(row)]);
-  }
-  const ObjectScanResult scan = quorvex::ScanObjectParameters(SceneImage(**loaded), rowNames);
-  const ObjectParams* found = nullptr;
-  for (const ObjectParams& match : scan.matches) {
-    if (match.row == r) found = &match;  // a later match of the row overwrites, as in the scan
-  }
-  if (found == nullptr) {
-    messages_->inform(changing, QStringLiteral("No object to change"));
-    return;
-  }
-  if (found->translationPos != state_.EntryTranslationPos[slot]) {
-    reportFailure(ChangedOnDisk("the object \"" + state_.EntryName[slot] + "\" has moved"));
-    return;
-  }
+  if (!selectedIsLoadedScene()) return;
 
   if (!messages_->askYesNo(changing, QStringLiteral("Want to change parameter?"))) return;
 
-  ModifyRequest request;
-  request.name = state_.EntryObjectName[slot];
-  request.translationPos = state_.EntryTranslationPos[slot];
+  // Everything as stored, B and D included; then what the user set.
+  ModifyRequest request = ModifyRequestFrom(*object.stored, scene.length);
   for (int i = 0; i < 3; ++i) {
     request.translation[i] = values[i];
     request.size[i] = values[3 + i];
   }
-  request.rotation[0] = std::bit_cast<std::uint32_t>(state_.EntryRotationA[slot]);
-  request.rotation[1] = state_.EntryRotationB[slot];
-  request.rotation[2] = std::bit_cast<std::uint32_t>(state_.EntryRotationC[slot]);
-  request.rotation[3] = state_.EntryRotationD[slot];
-  request.sceneLength = static_cast<Pos>((*loaded)->size());
-  loaded->reset();  // the read hold goes before the write takes the scene
-  Result<WriteMode> written = ModifyObject(PathFromUtf8(state_.ScenePath), request);
+  request.rotation[0] = std::bit_cast<std::uint32_t>(object.rotationA);
+  request.rotation[2] = std::bit_cast<std::uint32_t>(object.rotationC);
+  Result<WriteMode> written = ModifyObject(scene.path, request);
   if (!written) {
     reportFailure(written.error());  // the scene and the row's values are unchanged
     return;
   }
-  state_.EntryTranslationX[slot] = values[0];
-  state_.EntryTranslationY[slot] = values[1];
-  state_.EntryTranslationZ[slot] = values[2];
-  state_.EntrySizeX[slot] = values[3];
-  state_.EntrySizeY[slot] = values[4];
-  state_.EntrySizeZ[slot] = values[5];
+  object.translationX = values[0];
+  object.translationY = values[1];
+  object.translationZ = values[2];
+  object.sizeX = values[3];
+  object.sizeY = values[4];
+  object.sizeZ = values[5];
+  ObjectParams& onDisk = *object.stored;
+  for (int i = 0; i < 3; ++i) {
+    onDisk.translation[i] = request.translation[i];
+    onDisk.size[i] = request.size[i];
+  }
+  for (int i = 0; i < 4; ++i) onDisk.rotation[i] = request.rotation[i];
+  setStatus(QStringLiteral(" **** Saved ****"), kSavedGreen);
 }
 
 }  // namespace quorvex::ui

@@ -79,6 +79,9 @@ void Form1::createControls() {
   Timer1_->setInterval(500);
   Timer1_->setSingleShot(true);
   anchorControls();
+  overviewTimer_ = new QTimer(this);
+  overviewTimer_->setSingleShot(true);
+  overviewTimer_->setInterval(0);
 }
 
 void Form1::createFileBrowser() {
@@ -154,6 +157,9 @@ void Form1::createMiddleColumn() {
 
 void Form1::createInsertPanel() {
   Frame1_ = Place(new QGroupBox(this), "Frame1", twips_, 2520, 1680, 4335, 6375);
+  // The panel covers the overview and the model list in the same area; painted see-through, the
+  // model list would show through it and cut across its lower boxes.
+  Frame1_->setAutoFillBackground(true);
   QWidget* f = Frame1_;
 
   categoryGroup_ = new QButtonGroup(this);
@@ -229,7 +235,19 @@ void Form1::createInsertPanel() {
 }
 
 void Form1::createRightColumn() {
-  List2_ = Place(new QListWidget(this), "List2", twips_, 6960, 240, 4335, 1635);
+  // The list ends above the script box, which would otherwise cover its last row, and shows
+  // whole rows only.
+  List2_ = Place(new QListWidget(this), "List2", twips_, 6960, 240, 4335, 1800 - 240);
+  {
+    auto* probe = new QListWidgetItem(QStringLiteral("Xg"), List2_);
+    probe->setCheckState(Qt::Unchecked);
+    const int rowHeight = List2_->sizeHintForRow(0);
+    delete probe;
+    const int frame = 2 * List2_->frameWidth();
+    if (rowHeight > 0 && List2_->height() > frame + rowHeight) {
+      List2_->resize(List2_->width(), frame + (List2_->height() - frame) / rowHeight * rowHeight);
+    }
+  }
   // The scan's progress bar shares the top of the script list; it is shown while a scan runs.
   ProgressBar1_ = Place(new QProgressBar(this), "ProgressBar1", twips_, 7440, 240, 3855, 255);
   ProgressBar1_->setRange(0, 30);

@@ -1,10 +1,11 @@
-// The model browser: every "*.i3d" name that the selected scene holds.
+// The model browser: every "*.i3d" name that the scene holds. The one place that lists them.
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <algorithm>
 
 #include "objects/model_listing.h"
+#include "scene/loaded_scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "ui/form1.h"
@@ -28,12 +29,15 @@ void Form1::ListSceneModels() {
   // The list shows the latest listing only: names of an earlier, longer listing would name
   // models the scene does not hold.
   List1_->clear();
-  if (!takeScenePath()) {
+  // The loaded scene's models, read from the file that was loaded; before a scene is loaded, the
+  // models of the file selected in File1.
+  if (!state_.Scene.loaded() && !takeScenePath()) {
     List1_->addItem(QString());
     messages_->inform(QString::fromLatin1(kAppTitle), QStringLiteral(" Please select file!!"));
     return;
   }
-  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
+  auto loaded = state_.Scene.loaded() ? ReopenLoadedScene(state_.Scene)
+                                      : SceneFile::Open(PathFromUtf8(state_.ScenePath));
   if (!loaded) {
     List1_->addItem(QString());
     reportFailure(loaded.error());

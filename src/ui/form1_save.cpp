@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 
+#include "scene/loaded_scene.h"
 #include "scene/scene_io.h"
 #include "script/script_save.h"
 #include "ui/byte_text_edit.h"
@@ -17,9 +18,8 @@ void Form1::Save_Click() {
   const QString org = Text2_[0]->text();
   if (org.isEmpty() || org == QLatin1String("0")) return;  // no script shown
   const int r = List2_->currentRow();
-  if (r < 0 || r >= kRowSlots) return;
-  const auto slot = static_cast<std::size_t>(r);
-  if (!state_.ScriptLengthPos[slot]) return;
+  LoadedScene& scene = state_.Scene;
+  if (!scene.shownScript || scene.shownScript->row != r) return;  // no script of the scene shown
 
   bool orgIsNumber = false;
   const std::int32_t loadedLength = org.toInt(&orgIsNumber);
@@ -27,39 +27,27 @@ void Form1::Save_Click() {
 
   const ByteTextEdit::Encoded text = Text1_->encodedBytes();
   if (text.unencodable) {
-    messages_->inform(QString::fromLatin1(kAppTitle),
-                      QStringLiteral("The script holds the character \"%1\", which a scene file "
-                                     "cannot store. Nothing was saved.")
-                          .arg(*text.unencodable));
+    warn(QString::fromLatin1(kAppTitle),
+         QStringLiteral("The script holds the character \"%1\", which a scene file cannot store. "
+                        "Nothing was saved.")
+             .arg(*text.unencodable));
     return;
   }
-
-  ScriptSaveTarget target;
-  target.standalone = state_.EntryIsStandaloneScript[slot];
-  target.entryLengthPos = state_.EntryLengthPos[slot];
-  target.scriptLengthPos = *state_.ScriptLengthPos[slot];
-  target.scriptChunkLengthPos = state_.ScriptChunkLengthPos[slot];
-  const Pos sectionPos =
-      target.standalone ? state_.ScriptSectionLengthPos : state_.DefSectionLengthPos;
-  if (sectionPos > 0) target.sectionLengthPos = sectionPos;
-  target.loadedLength = loadedLength;
-  target.sceneLength = catalogueSceneLength_;
 
   if (!takeScenePath()) {
     reportSelectFile();
     return;
   }
-  if (state_.ScenePath != scannedPath_) {
-    // The positions of the row were found in the scene that was loaded; writing them into
-    // another file would corrupt it.
-    messages_->inform(QString::fromLatin1(kAppTitle),
-                      QStringLiteral("The file selected in the file list is not the scene that "
-                                     "was loaded. Select %1 again, or press \"Start\" to load "
-                                     "the selected one. Nothing was saved.")
-                          .arg(QString::fromStdString(state_.SceneFileName)));
+  if (!selectedIsLoadedScene()) return;
+  Result<ScriptSaveTarget> target = ScriptSaveTargetFor(scene.catalogue, r);
+  if (!target) {
+    reportFailure(target.error());
     return;
   }
-  Result<WriteMode> saved = SaveScript(PathFromUtf8(state_.ScenePath), target, text.bytes);
+  target->loadedLength = loadedLength;
+  target->sceneLength = scene.length;
+  // The text as loaded, scene.shownScript->text, is what the file must still hold there.
+  Result<WriteMode> saved = SaveScript(scene.path, *target, text.bytes);
   if (!saved) {
     // Nothing was written; the text stays in the box, still "--- Not Saved! ---".
     reportFailure(saved.error());
@@ -74,6 +62,8 @@ void Form1::Save_Click() {
     state_.ScriptSectionSeen = true;
     state_.DefSectionSeen = true;
     Command2_Click();
+  } else {
+    scene.shownScript->text = text.bytes;  // what the file holds there now
   }
   setStatus(QStringLiteral(" **** Saved ****"), QColor(0, 128, 0));
 

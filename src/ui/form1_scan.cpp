@@ -1,4 +1,4 @@
-// Loading a scene: "Start", the deferred catalogue scan, the object parameters and the overview.
+// Loading a scene: "Start", the deferred catalogue scan and the object parameters.
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -8,10 +8,10 @@
 #include <QTimer>
 
 #include "scene/catalogue.h"
+#include "scene/loaded_scene.h"
 #include "scene/object_params.h"
 #include "scene/scene_file.h"
 #include "scene/scene_io.h"
-#include "script/overview.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
 #include "ui/scene_text.h"
@@ -22,11 +22,16 @@ namespace quorvex::ui {
 void Form1::Command2_Click() {
   if (state_.Busy) return;
   if (!confirmDiscardOrSave()) return;
-  if (File1FileName().toUtf8().toStdString() != state_.SceneFileName) {
+  const QString name = File1FileName();
+  if (name.isEmpty() || PathFromUtf8(joinFile1(name).toUtf8().toStdString()) != state_.Scene.path) {
     // Another scene: the object fields of the insert panel no longer describe it.
     for (int number = 4; number <= 11; ++number) Text_[static_cast<std::size_t>(number)]->clear();
     DrawRotationDial(0.0);
   }
+  // Nothing is loaded until the scan has read the file again: the positions of the old catalogue
+  // must not be used meanwhile (a save or an insertion has just moved them).
+  overviewTimer_->stop();
+  state_.Scene = LoadedScene{};
   Text1_->clearBytes();
   List2_->clear();
   setStatus(Text2_[2]->text(), palette().color(QPalette::WindowText));
@@ -34,11 +39,16 @@ void Form1::Command2_Click() {
   Text2_[1]->clear();
   if (Option1_->isChecked() && Check1_->isChecked()) RichTextBox1_->clearBytes();
   Text2_[2]->setText(QStringLiteral("**** Working **** "));
-  state_.ObjectParamsLoaded = false;
   Timer1_->start();
 }
 
 void Form1::Timer1_Timer() {
+  if (state_.Busy) {
+    // A model listing or an object-parameter scan is handing out events: a scan started inside it
+    // would replace the scene under it. Scan once it has finished.
+    Timer1_->start();
+    return;
+  }
   state_.Busy = true;
   Timer1_->stop();
   ScanScene();
@@ -79,72 +89,56 @@ void Form1::ScanScene() {
     state_.ProgressCount = 0;
     ProgressBar1_->setValue(0);
     ProgressBar1_->hide();
+    // Nothing is loaded: neither "**** Working ****" nor the scan's progress count stays on show.
+    setStatus(QString(), palette().color(QPalette::WindowText));
+    Text2_[1]->clear();
     reportFailure(error);
     closeIfPending();
   };
 
-  scannedPath_.clear();
-  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
-  if (!loaded) {
-    fail(loaded.error());
-    return;
-  }
-  WaitCursor hourglass;
-  const SceneImage image(**loaded);
-  state_.SceneLength = image.length();
-  state_.SceneFileName = File1FileName().toUtf8().toStdString();
-
-  Catalogue catalogue;
-  if (image.length() > 0) {
-    SectionFlags flags;
-    if (state_.ReloadPending) flags = {state_.ScriptSectionSeen, state_.DefSectionSeen};
-    CatalogueHooks hooks;
-    hooks.initialProgressCount = state_.ProgressCount;
-    hooks.progress = [this](int count) {
-      state_.ProgressCount = count;
-      ShowScanProgress();
-    };
-    ProgressBar1_->show();
-    ProgressBar1_->raise();
-    Result<Catalogue> scanned = ScanCatalogue(image, flags, hooks);
-    if (!scanned) {
-      fail(scanned.error());
+  {
+    auto opened = SceneFile::Open(PathFromUtf8(state_.ScenePath));
+    if (!opened) {
+      fail(opened.error());
       return;
     }
-    catalogue = std::move(*scanned);
-  }
-  catalogueSceneLength_ = catalogue.sceneLength > 0 ? catalogue.sceneLength : image.length();
-  scannedPath_ = state_.ScenePath;
+    WaitCursor hourglass;
+    const std::unique_ptr<SceneFile> file = std::move(*opened);
+    const SceneImage image(*file);
 
-  // The catalogue into the window's arrays and the script list, row by row.
-  state_.EntryCount = static_cast<int>(catalogue.rows.size());
-  state_.FirstStandaloneScriptRow = catalogue.firstStandaloneScriptRow;
-  state_.ScriptSectionSeen = catalogue.flags.scriptSectionSeen;
-  state_.DefSectionSeen = catalogue.flags.defSectionSeen;
-  if (catalogue.scriptSection) {
-    state_.ScriptSectionLengthPos = catalogue.scriptSection->lengthPos;
-    state_.ScriptSectionLength = catalogue.scriptSection->length;
-  }
-  if (catalogue.defSection) {
-    state_.DefSectionLengthPos = catalogue.defSection->lengthPos;
-    state_.DefSectionLength = catalogue.defSection->length;
-  }
-  writingList2_ = true;
-  for (int i = 0; i < state_.EntryCount; ++i) {
-    const CatalogueRow& row = catalogue.rows[static_cast<std::size_t>(i)];
-    const auto slot = static_cast<std::size_t>(i);
-    state_.EntryIsStandaloneScript[slot] = row.standalone;
-    state_.EntryLengthPos[slot] = row.entryLengthPos;
-    state_.ScriptLengthPos[slot] = row.scriptLengthPos;
-    state_.ScriptChunkLengthPos[slot] = row.scriptChunkLengthPos;
-    state_.EntryName[slot] = row.name;
-    state_.EntryChecked[slot] = row.checked;
-    if (row.scriptLength) state_.ScriptLength = *row.scriptLength;
-    writeList2Row(i, FromSceneBytes(row.name), row.checked);
-  }
-  writingList2_ = false;
+    Catalogue catalogue;
+    if (image.length() > 0) {
+      SectionFlags flags;
+      if (state_.ReloadPending) flags = {state_.ScriptSectionSeen, state_.DefSectionSeen};
+      CatalogueHooks hooks;
+      hooks.initialProgressCount = state_.ProgressCount;
+      hooks.progress = [this](int count) {
+        state_.ProgressCount = count;
+        ShowScanProgress();
+      };
+      ProgressBar1_->show();
+      ProgressBar1_->raise();
+      Result<Catalogue> scanned = ScanCatalogue(image, flags, hooks);
+      if (!scanned) {
+        fail(scanned.error());
+        return;
+      }
+      catalogue = std::move(*scanned);
+    }
+    state_.Scene = MakeLoadedScene(*file, std::move(catalogue));
+    state_.ScriptSectionSeen = state_.Scene.catalogue.flags.scriptSectionSeen;
+    state_.DefSectionSeen = state_.Scene.catalogue.flags.defSectionSeen;
 
-  if (image.length() > 0 && Check2_->isChecked()) ScanObjectParameters(&image);
+    // The rows go into the list while Busy still keeps the script view from showing them.
+    writingList2_ = true;
+    for (int i = 0; i < state_.EntryCount; ++i) {
+      const CatalogueRow& row = state_.Scene.catalogue.rows[static_cast<std::size_t>(i)];
+      writeList2Row(i, FromSceneBytes(row.name), row.checked);
+    }
+    writingList2_ = false;
+
+    if (image.length() > 0 && Check2_->isChecked()) ScanObjectParameters(&image);
+  }  // the file is closed here: the script view reads the row on its own, and writes need it free
 
   state_.Busy = false;
   ProgressBar1_->setValue(0);
@@ -155,89 +149,44 @@ void Form1::ScanScene() {
   if (state_.EntryCount == 0) {
     setStatus(QStringLiteral(" ---- No Script ---- "), palette().color(QPalette::WindowText));
     List2_->clear();
+    Text2_[1]->clear();            // the scan's progress count
     state_.ReloadPending = false;  // no row to restore
   } else {
     setStatus(Text2_[2]->text(), QColor(0, 128, 0));
-    List2_->setFocus();
     if (List2_->currentRow() < 0) {
       List2_->setCurrentRow(0);  // shows the row through its click handler
     } else {
       List2_Click();
     }
+    // Only now: a list that receives the focus without a current row makes its first row current
+    // by itself, which would show a row a second time, after the reload had ended.
+    List2_->setFocus();
   }
-  if (Option1_->isChecked() && Check1_->isChecked()) BuildScriptOverview();
+  if (Option1_->isChecked() && Check1_->isChecked()) scheduleOverview();
   closeIfPending();
 }
 
-void Form1::Command3_Click() {
-  BuildScriptOverview();
-}
-
-void Form1::BuildScriptOverview() {
-  RichTextBox1_->clearBytes();
-  if (!takeScenePath()) {
-    reportSelectFile();
-    return;
-  }
-  auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
-  if (!loaded) {
-    reportFailure(loaded.error());
-    return;
-  }
-  const SceneImage image(**loaded);
-  state_.SceneLength = image.length();
-
-  // The rows as the list shows them: only ticked rows contribute.
-  Catalogue rows;
-  rows.sceneLength = image.length();
-  for (int i = 0; i < List2_->count() && i < kRowSlots; ++i) {
-    const auto slot = static_cast<std::size_t>(i);
-    CatalogueRow row;
-    row.name = state_.EntryName[slot];
-    row.standalone = state_.EntryIsStandaloneScript[slot];
-    row.checked = List2_->item(i)->checkState() == Qt::Checked;
-    row.entryLengthPos = state_.EntryLengthPos[slot];
-    row.scriptLengthPos = state_.ScriptLengthPos[slot];
-    rows.rows.push_back(std::move(row));
-  }
-  Result<ByteString> overview = quorvex::BuildScriptOverview(image, rows);
-  if (!overview) {
-    reportFailure(overview.error());
-    return;
-  }
-  RichTextBox1_->setBytes(*overview);
-}
-
 void Form1::ScanObjectParameters(const SceneImage* openImage) {
-  const auto finish = [this] {
-    state_.ObjectParamsLoaded = true;
-    ProgressBar3_->hide();
-  };
-  if (!takeScenePath()) {
-    reportSelectFile();
-    finish();
-    return;
-  }
+  LoadedScene& scene = state_.Scene;
+  if (!scene.loaded()) return;  // no rows to match the objects with
   std::unique_ptr<SceneFile> ownFile;
   SceneImage ownImage;
   if (openImage == nullptr) {
-    auto loaded = SceneFile::Open(PathFromUtf8(state_.ScenePath));
-    if (!loaded) return;  // silently: the next opening of the insert panel tries again
-    ownFile = std::move(*loaded);
+    auto reopened = ReopenLoadedScene(scene);
+    if (!reopened) {
+      // Not silently: the panel would show the rows without their objects' values.
+      reportFailure(reopened.error());
+      return;
+    }
+    ownFile = std::move(*reopened);
     ownImage = SceneImage(*ownFile);
     openImage = &ownImage;
   }
-  state_.SceneLength = openImage->length();
-  const int rowCount = std::min(List2_->count(), kRowSlots);
+  const int rowCount = scene.rowCount();
   state_.ProgressCount = 0;
   ProgressBar3_->setRange(0, rowCount >= 2 ? rowCount - 1 : 20);
   ProgressBar3_->setValue(0);
   ProgressBar3_->show();
-
-  std::vector<ByteString> rowNames;
-  rowNames.reserve(static_cast<std::size_t>(rowCount));
-  for (int i = 0; i < rowCount; ++i)
-    rowNames.push_back(state_.EntryName[static_cast<std::size_t>(i)]);
 
   ObjectScanHooks hooks;
   hooks.yield = [this] { yieldToEvents(); };
@@ -245,29 +194,20 @@ void Form1::ScanObjectParameters(const SceneImage* openImage) {
     ProgressBar3_->setValue(std::min(count, ProgressBar3_->maximum()));
     state_.ProgressCount = count + 1;
   };
-  const ObjectScanResult result = quorvex::ScanObjectParameters(*openImage, rowNames, hooks);
-  for (const ObjectParams& match : result.matches) {
-    if (match.row < 0 || match.row >= kRowSlots) continue;
-    const auto r = static_cast<std::size_t>(match.row);
-    state_.EntryObjectName[r] = match.name;
-    state_.EntryTranslationPos[r] = match.translationPos;
-    state_.EntryTranslationX[r] = match.translation[0];
-    state_.EntryTranslationY[r] = match.translation[1];
-    state_.EntryTranslationZ[r] = match.translation[2];
-    state_.EntryRotationA[r] = match.rotationA();
-    state_.EntryRotationB[r] = match.rotation[1];
-    state_.EntryRotationC[r] = match.rotationC();
-    state_.EntryRotationD[r] = match.rotation[3];
-    state_.EntrySizeX[r] = match.size[0];
-    state_.EntrySizeY[r] = match.size[1];
-    state_.EntrySizeZ[r] = match.size[2];
-    if (match.model) state_.EntryModelName[r] = *match.model;
-    state_.CurrentRotationA = match.rotationA();
-    state_.CurrentRotationC = match.rotationC();
-  }
+  const ObjectScanResult result =
+      quorvex::ScanObjectParameters(*openImage, scene.rowNames(), hooks);
   state_.ProgressCount = 0;
+  // Bytes that could not be read were seen as zeros: no value of this scan can be trusted.
+  if (openImage->readFailure()) return;
+  RecordObjectParams(scene, result.matches);
+  if (!result.matches.empty()) {
+    // A new object gets the rotation of the last object read until the dial is used.
+    state_.CurrentRotationA = result.matches.back().rotationA();
+    state_.CurrentRotationC = result.matches.back().rotationC();
+  }
   if (result.error) return;  // a damaged object: what was read before it stands
-  finish();
+  scene.objectsRead = true;
+  ProgressBar3_->hide();
 }
 
 }  // namespace quorvex::ui

@@ -5,8 +5,7 @@
 #include <QRadioButton>
 #include <cmath>
 
-#include "scene/scene_file.h"
-#include "scene/scene_io.h"
+#include "scene/loaded_scene.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
 #include "ui/scene_text.h"
@@ -16,9 +15,9 @@ namespace quorvex::ui {
 void Form1::List2_Click() {
   if (state_.Busy) return;
   const int r = List2_->currentRow();
-  // The row's positions belong to the scene that was scanned, whatever File1 shows now.
-  if (r < 0 || r >= kRowSlots || scannedPath_.empty()) return;
-  const auto slot = static_cast<std::size_t>(r);
+  LoadedScene& scene = state_.Scene;
+  // The row's positions belong to the loaded scene, whatever File1 shows now.
+  if (!scene.hasRow(r)) return;
 
   // The object parameters the scene holds for the row, locked by its kind of row.
   showObjectParameters(r);
@@ -30,29 +29,15 @@ void Form1::List2_Click() {
     Text2_[0]->clear();
     Text2_[1]->clear();
   };
-  const bool hasScript = List2_->item(r)->checkState() == Qt::Checked;
-  if (hasScript && state_.ScriptLengthPos[slot]) {
-    auto loaded = SceneFile::Open(PathFromUtf8(scannedPath_));
-    if (!loaded) {
-      showNoScript();
-      reportFailure(loaded.error());
-      state_.ReloadPending = false;
-      return;
-    }
-    const SceneImage image(**loaded);
-    state_.SceneLength = image.length();
-    const Pos p = *state_.ScriptLengthPos[slot];
-    const std::optional<std::int32_t> n = image.int32At(p);
-    const std::optional<ByteString> text =
-        n && *n >= 0 ? image.bytesAt(p + 4, *n) : std::optional<ByteString>();
+  scene.shownScript.reset();
+  if (state_.EntryChecked[static_cast<std::size_t>(r)]) {
+    // Only this row's script is read: its length and text at the position the scan recorded, from
+    // the loaded file, once it is known to be still that file with that length.
+    Result<ByteString> text = ReadRowScript(scene, r);
     if (!text) {
-      // The file no longer holds the script where the scan found it: nothing must be edited or
-      // saved at that position.
+      // Nothing must be edited or saved at a position the file may no longer have.
       showNoScript();
-      reportFailure(MakeError(ErrorKind::ChangedOnDisk,
-                              "The script of \"" + state_.EntryName[slot] +
-                                  "\" is no longer where the scene was read: the file has been "
-                                  "changed. Press \"Start\" to read it again."));
+      reportFailure(text.error());
       state_.ReloadPending = false;
       return;
     }
@@ -61,23 +46,34 @@ void Form1::List2_Click() {
     font.setPointSize(8);
     font.setBold(false);
     Text1_->setFont(font);
-    Text2_[0]->setText(QString::number(*n));
-    Text2_[1]->setText(QString::number(*n));
-    Text1_->setBytes(*text);  // runs Text1_Change
+    const QString length = QString::number(text->size());
+    Text2_[0]->setText(length);
+    Text2_[1]->setText(length);
+    // Kept as loaded: Save hands it to the core, which writes only over this text.
+    scene.shownScript = ShownScript{r, std::move(*text)};
+    Text1_->setBytes(scene.shownScript->text);  // runs Text1_Change
   } else {
     showNoScript();
   }
 
   if (state_.ReloadPending) {
     const int row = state_.ReselectRow;
-    if (row >= 0 && row < List2_->count()) List2_->setCurrentRow(row);
+    if (row >= 0 && row < List2_->count()) {
+      List2_->setCurrentRow(row);  // shows it through this same handler
+      List2_->scrollToItem(List2_->currentItem());
+    }
     state_.ReloadPending = false;
+    // The save or the insertion that asked for the reload was written; its row is on show again.
+    // (Without a script the row says " ---- No Script ---- " instead.)
+    if (scene.shownScript && scene.shownScript->row == List2_->currentRow()) {
+      setStatus(QStringLiteral(" **** Saved ****"), QColor(0, 128, 0));
+    }
   }
 }
 
 void Form1::List2_ItemCheck(int row) {
   // The marks say whether a row has a script, as the scan found it; a click does not change that.
-  if (writingList2_ || revertingCheck_ || row < 0 || row >= kRowSlots) return;
+  if (writingList2_ || revertingCheck_ || !state_.Scene.hasRow(row)) return;
   QListWidgetItem* item = List2_->item(row);
   if (item == nullptr) return;
   const Qt::CheckState scanned =

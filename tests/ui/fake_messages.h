@@ -15,6 +15,7 @@ namespace quorvex::ui::testing {
 struct Shown {
   QString title;
   QString prompt;
+  bool warning = false;  // shown with the warning icon (a failure), not the information icon
 };
 
 struct MessageLog {
@@ -29,6 +30,9 @@ class FakeMessages : public MessageService {
   explicit FakeMessages(MessageLog* log) : log_(log) {}
   void inform(const QString& title, const QString& prompt) override {
     log_->shown.append({title, prompt});
+  }
+  void warn(const QString& title, const QString& prompt) override {
+    log_->shown.append({title, prompt, true});
   }
   bool askYesNo(const QString& title, const QString& prompt) override {
     log_->shown.append({title, prompt});

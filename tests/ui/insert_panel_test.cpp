@@ -22,6 +22,7 @@
 #include "ui/dial_canvas.h"
 #include "ui/form1.h"
 #include "ui/insert_numbers.h"
+#include "window_session.h"
 
 using quorvex::Bytes;
 using quorvex::ByteString;
@@ -30,9 +31,7 @@ using quorvex::ui::Answer;
 using quorvex::ui::ByteTextEdit;
 using quorvex::ui::DialFigure;
 using quorvex::ui::Form1;
-using quorvex::ui::testing::FakeMessages;
-using quorvex::ui::testing::MessageLog;
-using quorvex::ui::testing::Shown;
+using quorvex::ui::testing::Session;
 
 namespace {
 
@@ -47,55 +46,6 @@ quint32 Uint32At(const Bytes& bytes, qint64 pos) {
   std::memcpy(&value, bytes.data() + pos - 1, 4);
   return value;
 }
-
-// One window on a scene file of its own in a temporary folder.
-struct Session {
-  explicit Session(const SceneSpec& spec = quorvex::testing::DemoSceneSpec()) {
-    path = dir.filePath(QStringLiteral("scene2.bin"));
-    quorvex::testing::WriteFile(path.toStdString(), quorvex::testing::BuildScene(spec));
-    form = std::make_unique<Form1>(std::make_unique<FakeMessages>(&log));
-    selected = form->selectScene(path);
-  }
-
-  template <class T>
-  T* get(const QString& name) const {
-    return form->findChild<T*>(name);
-  }
-  QLineEdit* text(int number) const { return get<QLineEdit>(QStringLiteral("Text%1").arg(number)); }
-  QRadioButton* option(int number) const {
-    return get<QRadioButton>(QStringLiteral("Option%1").arg(number));
-  }
-  QListWidget* list2() const { return get<QListWidget>(QStringLiteral("List2")); }
-  QSlider* slider() const { return get<QSlider>(QStringLiteral("Slider1")); }
-  QLineEdit* status() const { return form->Text2(2); }
-
-  // "Start" and the deferred scan it schedules.
-  void load() {
-    form->Command2_Click();
-    form->Timer1_Timer();
-  }
-  void setPanel(bool open) {
-    auto* box = get<QCheckBox>(QStringLiteral("Check2"));
-    if (box->isChecked() != open) box->click();
-  }
-  int rowOf(const QString& name) const {
-    const auto found = list2()->findItems(name, Qt::MatchExactly);
-    return found.isEmpty() ? -1 : list2()->row(found.first());
-  }
-  void fill(const QString& name, const QStringList& numbers) {
-    text(4)->setText(name);
-    for (int i = 0; i < 6; ++i) text(5 + i)->setText(numbers.value(i));
-  }
-  void pressInsertModify() { get<QPushButton>(QStringLiteral("Command5"))->click(); }
-  Bytes bytes() const { return quorvex::testing::ReadFile(path.toStdString()); }
-  Shown lastMessage() const { return log.shown.isEmpty() ? Shown{} : log.shown.last(); }
-
-  QTemporaryDir dir;
-  QString path;
-  MessageLog log;
-  std::unique_ptr<Form1> form;
-  bool selected = false;
-};
 
 struct LineEnd {
   int x, y;
@@ -276,6 +226,7 @@ void InsertPanelTest::validationMessagesComeInOrder() {
     QCOMPARE(s.log.shown.size(), count + 1);
     QCOMPARE(s.lastMessage().title, title);
     QCOMPARE(s.lastMessage().prompt, prompt);
+    QVERIFY(!s.lastMessage().warning);  // a prompt to the user, not a failure
     QVERIFY(s.bytes() == before);
     QVERIFY(s.status()->text() != QStringLiteral(" **** Saved ****"));
   };
@@ -436,6 +387,7 @@ void InsertPanelTest::failedInsertSaysSoAndWritesNothing() {
   s.pressInsertModify();
   QCOMPARE(s.log.shown.size(), 1);
   QVERIFY(s.lastMessage().prompt.contains(QStringLiteral("changed on disk")));
+  QVERIFY(s.lastMessage().warning);
   QVERIFY(s.bytes() == changed);
   QCOMPARE(s.status()->text(), QStringLiteral("before"));
   QVERIFY(!s.form->state().ReloadPending);
@@ -654,14 +606,22 @@ void InsertPanelTest::sliderClickStoresForRowAndAsCurrent() {
 
 void InsertPanelTest::sliderClickWithoutRowStoresOnlyCurrent() {
   Session s;
+  s.load();
   s.setPanel(true);
+  s.list2()->setCurrentRow(-1);
   QCOMPARE(s.list2()->currentRow(), -1);
-  const auto untouched = s.form->state().EntryRotationA;
+  const auto rotationsA = [&] {
+    std::vector<float> a;
+    for (int row = 0; row < s.list2()->count(); ++row)
+      a.push_back(s.form->state().EntryRotationA[row]);
+    return a;
+  };
+  const std::vector<float> untouched = rotationsA();
   s.slider()->setValue(30);
   s.form->Slider1_Click();
   QCOMPARE(s.form->state().CurrentRotationA, 0.5f);
   QCOMPARE(s.form->state().CurrentRotationC, 0.8660254f);
-  QVERIFY(s.form->state().EntryRotationA == untouched);
+  QVERIFY(rotationsA() == untouched);
   QCOMPARE(MovingEnd(s, "Line12").x, 2880 + 130);
 }
 

@@ -1,0 +1,107 @@
+#include "scene/loaded_scene.h"
+
+#include "scene/write_checks.h"
+
+namespace quorvex {
+namespace {
+
+// A read refused because the file is no longer the one that was loaded.
+Error ChangedSinceLoaded(const std::string& detail) {
+  return MakeError(ErrorKind::ChangedOnDisk,
+                   std::string(kChangedOnDiskMessage) + " (" + detail + ")");
+}
+
+}  // namespace
+
+std::vector<ByteString> LoadedScene::rowNames() const {
+  std::vector<ByteString> names;
+  names.reserve(catalogue.rows.size());
+  for (const CatalogueRow& row : catalogue.rows) names.push_back(row.name);
+  return names;
+}
+
+std::string LoadedScene::fileName() const {
+  const std::u8string name = path.filename().u8string();
+  return std::string(name.begin(), name.end());
+}
+
+LoadedScene MakeLoadedScene(const SceneFile& file, Catalogue catalogue) {
+  LoadedScene scene;
+  scene.path = file.path();
+  scene.identity = file.identity();
+  scene.length = static_cast<Pos>(file.size());
+  scene.objects.resize(catalogue.rows.size());
+  scene.catalogue = std::move(catalogue);
+  return scene;
+}
+
+Result<std::unique_ptr<SceneFile>> ReopenLoadedScene(const LoadedScene& scene) {
+  if (!scene.loaded()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
+  auto file = SceneFile::Open(scene.path);
+  if (!file) return file;
+  if ((*file)->identity() != scene.identity) {
+    return ChangedSinceLoaded(QuotedPath(scene.path) + " is another file now");
+  }
+  if (static_cast<Pos>((*file)->size()) != scene.length) {
+    return ChangedSinceLoaded(QuotedPath(scene.path) + " is now " +
+                              std::to_string((*file)->size()) + " bytes long, not " +
+                              std::to_string(scene.length));
+  }
+  return file;
+}
+
+Status CheckIsLoadedScene(const LoadedScene& scene, const std::filesystem::path& selected) {
+  if (!scene.loaded() || selected.lexically_normal() != scene.path.lexically_normal()) {
+    return MakeError(ErrorKind::Refused, QuotedPath(selected) + " is not the loaded scene.");
+  }
+  const Result<FileIdentity> now = IdentityOf(selected);
+  if (!now) return ChangedOnDisk(now.error().message);
+  if (*now != scene.identity) return ChangedOnDisk(QuotedPath(selected) + " is another file now");
+  return OkStatus();
+}
+
+Result<ByteString> ReadRowScript(const LoadedScene& scene, int row) {
+  if (!scene.hasRow(row)) {
+    return MakeError(ErrorKind::NoSuchRow, "There is no row " + std::to_string(row) + ".");
+  }
+  const CatalogueRow& entry = scene.catalogue.rows[static_cast<std::size_t>(row)];
+  if (!entry.scriptLengthPos || !entry.scriptLength) {
+    return MakeError(ErrorKind::NoScript, "Row " + std::to_string(row) + " has no script.");
+  }
+  auto file = ReopenLoadedScene(scene);
+  if (!file) return file.error();
+  const SceneImage image(**file);
+  const Pos p = *entry.scriptLengthPos;
+  const std::optional<std::int32_t> n = image.int32At(p);
+  if (image.readFailure()) return *image.readFailure();
+  if (n != entry.scriptLength) {
+    return ChangedSinceLoaded("the script of \"" + entry.name + "\" no longer has its length");
+  }
+  std::optional<ByteString> text = image.bytesAt(p + 4, *n);
+  if (image.readFailure()) return *image.readFailure();
+  if (!text) return ChangedSinceLoaded("the script of \"" + entry.name + "\" runs past the end");
+  return std::move(*text);
+}
+
+void RecordObjectParams(LoadedScene& scene, const std::vector<ObjectParams>& matches) {
+  for (const ObjectParams& match : matches) {
+    if (match.row < 0 || static_cast<std::size_t>(match.row) >= scene.objects.size()) continue;
+    RowObject& row = scene.objects[static_cast<std::size_t>(match.row)];
+    row.name = match.name;
+    row.translationPos = match.translationPos;
+    row.translationX = match.translation[0];
+    row.translationY = match.translation[1];
+    row.translationZ = match.translation[2];
+    row.rotationA = match.rotationA();
+    row.rotationB = match.rotation[1];
+    row.rotationC = match.rotationC();
+    row.rotationD = match.rotation[3];
+    row.sizeX = match.size[0];
+    row.sizeY = match.size[1];
+    row.sizeZ = match.size[2];
+    if (match.model) row.model = *match.model;  // an object without one keeps the row's model
+    row.stored = match;
+  }
+}
+
+}  // namespace quorvex

@@ -1,0 +1,86 @@
+#pragma once
+// The scene a front end has loaded: what its last catalogue scan saw (the file's full path,
+// identity and length, the catalogue), the parameters of the scene objects named like its rows
+// once they have been read, and the script text on show.
+//
+// The positions of a catalogue belong to the file they were read from. Every later read goes
+// through the loaded scene and reopens that file, checking that it is still the same file with the
+// same length; every write goes only to that file (same full path, same identity).
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scene/catalogue.h"
+#include "scene/object_params.h"
+#include "scene/result.h"
+#include "scene/scene_file.h"
+#include "scene/scene_image.h"
+
+namespace quorvex {
+
+// The object parameters of one catalogue row: the scene object whose name equals the row's name.
+// All zero and empty until the object-parameter scan matches an object to the row.
+struct RowObject {
+  ByteString name;
+  ByteString model;
+  Pos translationPos = 0;
+  float translationX = 0, translationY = 0, translationZ = 0;
+  float rotationA = 0;          // may hold what the rotation dial set for the row
+  std::uint32_t rotationB = 0;  // raw bits, written back unchanged
+  float rotationC = 0;          // may hold what the rotation dial set for the row
+  std::uint32_t rotationD = 0;  // raw bits, written back unchanged
+  float sizeX = 0, sizeY = 0, sizeZ = 0;
+  // What the scene holds at translationPos as far as this program knows: the values the scan read,
+  // or those a modification wrote since. Absent when no object was matched.
+  std::optional<ObjectParams> stored;
+};
+
+// The script of a row as it was read for showing.
+struct ShownScript {
+  int row = -1;
+  ByteString text;
+};
+
+struct LoadedScene {
+  std::filesystem::path path;  // empty: nothing is loaded
+  FileIdentity identity;
+  Pos length = 0;
+  Catalogue catalogue;
+  std::vector<RowObject> objects;  // one per catalogue row
+  bool objectsRead = false;        // the object-parameter scan has run to its end
+  std::optional<ShownScript> shownScript;
+
+  bool loaded() const { return !path.empty(); }
+  int rowCount() const { return static_cast<int>(catalogue.rows.size()); }
+  bool hasRow(int row) const { return row >= 0 && row < rowCount(); }
+  // The names of the rows, row 0 first (the object-parameter scan and the name check match them).
+  std::vector<ByteString> rowNames() const;
+  // The file name, UTF-8.
+  std::string fileName() const;
+};
+
+// The scene `file` holds, as the catalogue scan of it found it.
+LoadedScene MakeLoadedScene(const SceneFile& file, Catalogue catalogue);
+
+// Opens the loaded scene again for reading. Fails as SceneFile::Open does, and with ChangedOnDisk
+// when the file at the loaded path is another file now, or has another length.
+Result<std::unique_ptr<SceneFile>> ReopenLoadedScene(const LoadedScene& scene);
+
+// Whether a write may go to `selected`: Refused when it names another file than the loaded scene
+// (or nothing is loaded), ChangedOnDisk when the file at that path is no longer the file that was
+// loaded (replaced, or removed), the open's failure when it cannot be examined.
+Status CheckIsLoadedScene(const LoadedScene& scene, const std::filesystem::path& selected);
+
+// The script of row `row`, read from the loaded scene: the 32-bit length at the row's recorded
+// position, then that many bytes. Only that row's bytes are read. NoSuchRow, NoScript, and
+// ChangedOnDisk when the length found there is not the one the scan read.
+Result<ByteString> ReadRowScript(const LoadedScene& scene, int row);
+
+// Records what the object-parameter scan found; a later match of a row overwrites an earlier one.
+void RecordObjectParams(LoadedScene& scene, const std::vector<ObjectParams>& matches);
+
+}  // namespace quorvex
