@@ -44,4 +44,28 @@ std::optional<std::int64_t> SearchCursor::Next(std::string_view text, std::strin
   return hit;
 }
 
+std::optional<std::int64_t> SearchCursor::Next(std::string_view text, std::string_view needle,
+                                               std::size_t slice,
+                                               const std::function<void()>& yield) {
+  if (position_ == -1) position_ = 0;
+  const auto size = static_cast<std::int64_t>(text.size());
+  const auto length = static_cast<std::int64_t>(needle.size());
+  const auto step = static_cast<std::int64_t>(slice > 0 ? slice : 1);
+  std::int64_t from = std::max<std::int64_t>(position_, 0);
+  while (length > 0 && from < size) {
+    // Hits starting at from .. from + step - 1, and nowhere else.
+    const std::int64_t end = std::min(size, from + step + length - 1);
+    const std::int64_t hit =
+        FindIgnoringCase(text.substr(0, static_cast<std::size_t>(end)), needle, from);
+    if (hit >= 0) {
+      position_ = hit + length;
+      return hit;
+    }
+    from += step;
+    if (from < size && yield) yield();
+  }
+  position_ = -1;
+  return std::nullopt;
+}
+
 }  // namespace quorvex

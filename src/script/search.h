@@ -3,7 +3,9 @@
 // Windows-1252, so indices are byte indices; letter case is ignored (quorvex::FoldCase) and any
 // substring matches, not only whole words.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -30,6 +32,13 @@ class SearchCursor {
   // occurrences are skipped: "aa" in "aaaa" hits 0 and 2). On a miss it returns nothing and
   // SearchPos becomes -1.
   std::optional<std::int64_t> Next(std::string_view text, std::string_view needle);
+
+  // The same step over a long text, `slice` bytes of starting positions at a time (each slice
+  // reads needle length - 1 bytes into the next, so no hit across a border is missed), calling
+  // `yield` between slices so that a window can handle its events. The text must not change while
+  // `yield` runs.
+  std::optional<std::int64_t> Next(std::string_view text, std::string_view needle,
+                                   std::size_t slice, const std::function<void()>& yield);
 
  private:
   std::int64_t position_ = 0;

@@ -25,6 +25,8 @@
 #include "scene/scene_io.h"
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
+#include "ui/model_list_view.h"
+#include "ui/overview_view.h"
 #include "ui/script_edit.h"
 
 namespace quorvex::ui {
@@ -263,7 +265,7 @@ bool Form1::selectedIsLoadedScene() {
 }
 
 void Form1::yieldToEvents() {
-  if (sinceYield_.elapsed() < 20) return;
+  if (sinceYield_.elapsed() < 10) return;
   ++yieldDepth_;
   QCoreApplication::processEvents();
   --yieldDepth_;

@@ -36,6 +36,8 @@ class QTimer;
 namespace quorvex::ui {
 
 class ByteTextEdit;
+class ModelListView;
+class OverviewView;
 class DialCanvas;
 class DialFigure;
 
@@ -187,7 +189,8 @@ class Form1 : public QWidget {
   void chooseCategory(int option);
   void setBoxLocked(QLineEdit* box, bool locked);
   void redrawDial(double w);
-  // Keeps the window responsive inside a long loop: handles pending events at most every 20 ms.
+  // Keeps the window responsive inside a long loop: handles pending events once 10 ms have passed
+  // since it last did, so that with the work between two calls no stretch exceeds 16 ms.
   void yieldToEvents();
   // Closes the window when the user asked for it while a loop was running.
   void closeIfPending();
@@ -228,8 +231,8 @@ class Form1 : public QWidget {
   QLabel* Label6_ = nullptr;
   QLabel* Label8_ = nullptr;
   QPushButton* Command2_ = nullptr;
-  ByteTextEdit* RichTextBox1_ = nullptr;
-  QListWidget* List1_ = nullptr;
+  OverviewView* RichTextBox1_ = nullptr;
+  ModelListView* List1_ = nullptr;
   QProgressBar* ProgressBar2_ = nullptr;
   QPushButton* Command3_ = nullptr;
   QPushButton* Command4_ = nullptr;

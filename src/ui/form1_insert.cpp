@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -32,6 +33,8 @@
 #include "ui/dial_canvas.h"
 #include "ui/form1.h"
 #include "ui/insert_numbers.h"
+#include "ui/model_list_view.h"
+#include "ui/overview_view.h"
 #include "ui/scene_text.h"
 #include "ui/wait_cursor.h"
 
@@ -60,13 +63,42 @@ SceneText ToSceneText(const QString& text) {
   return result;
 }
 
+// The option button of each category: its number, which is its index in Option_.
+struct CategoryButton {
+  Category category;
+  int option;
+};
+constexpr std::array<CategoryButton, 8> kCategoryButtons{{{Category::Female, 3},
+                                                          {Category::Things, 4},
+                                                          {Category::Male, 5},
+                                                          {Category::Policeman, 6},
+                                                          {Category::Car, 7},
+                                                          {Category::Truck, 8},
+                                                          {Category::PoliceCar, 9},
+                                                          {Category::Others, 10}}};
+
+constexpr bool EveryCategoryHasOneButton() {
+  for (const Category category :
+       {Category::Female, Category::Male, Category::Policeman, Category::Car, Category::Truck,
+        Category::PoliceCar, Category::Things, Category::Others}) {
+    int buttons = 0;
+    for (const CategoryButton& button : kCategoryButtons) buttons += button.category == category;
+    if (buttons != 1) return false;
+  }
+  return true;
+}
+static_assert(EveryCategoryHasOneButton());
+
 int OptionNumberOf(const CategoryInfo& info) {
-  return std::stoi(std::string(info.optionButton.substr(std::string_view("Option").size())));
+  for (const CategoryButton& button : kCategoryButtons) {
+    if (button.category == info.category) return button.option;
+  }
+  return 0;  // not reached: every category has a button
 }
 
 const CategoryInfo* CategoryOfOption(int option) {
-  for (const CategoryInfo& info : Categories()) {
-    if (OptionNumberOf(info) == option) return &info;
+  for (const CategoryButton& button : kCategoryButtons) {
+    if (button.option == option) return &InfoOf(button.category);
   }
   return nullptr;
 }

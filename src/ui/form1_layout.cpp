@@ -19,6 +19,8 @@
 #include "ui/byte_text_edit.h"
 #include "ui/dial_canvas.h"
 #include "ui/form1.h"
+#include "ui/model_list_view.h"
+#include "ui/overview_view.h"
 #include "ui/script_edit.h"
 
 namespace quorvex::ui {
@@ -136,10 +138,8 @@ void Form1::createMiddleColumn() {
 
   // The model list lies under the overview text in the same area; hiding the overview uncovers
   // it.
-  List1_ = Place(new QListWidget(this), "List1", twips_, 2520, 1920, 4335, 5130);
-  RichTextBox1_ = Place(new ByteTextEdit(this), "RichTextBox1", twips_, 2520, 1920, 4335, 5655);
-  RichTextBox1_->setReadOnly(true);
-  RichTextBox1_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  List1_ = Place(new ModelListView(this), "List1", twips_, 2520, 1920, 4335, 5130);
+  RichTextBox1_ = Place(new OverviewView(this), "RichTextBox1", twips_, 2520, 1920, 4335, 5655);
 
   ProgressBar2_ = Place(new QProgressBar(this), "ProgressBar2", twips_, 2880, 7320, 3855, 255);
   ProgressBar2_->setRange(0, 100);
@@ -264,7 +264,7 @@ void Form1::createRightColumn() {
   Text1_->setFont(scriptFont);
   Text1_->setTabStopDistance(QFontMetricsF(scriptFont).horizontalAdvance(QLatin1Char(' ')) * 4);
   RichTextBox1_->setFont(scriptFont);
-  RichTextBox1_->setTabStopDistance(Text1_->tabStopDistance());
+  RichTextBox1_->setTabWidth(4);  // as in the script box
 
   Text2_[8] = Caption(this, "Text2_8", QStringLiteral("Length"), twips_, 7200, 7800, 735);
   Text2_[3] = Caption(this, "Text2_3", QStringLiteral("org:"), twips_, 8040, 7680, 480);

@@ -1,15 +1,15 @@
 // The model browser: every "*.i3d" name that the scene holds. The one place that lists them.
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProgressBar>
 #include <algorithm>
+#include <span>
 
 #include "objects/model_listing.h"
 #include "scene/loaded_scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "ui/form1.h"
-#include "ui/scene_text.h"
+#include "ui/model_list_view.h"
 #include "ui/wait_cursor.h"
 
 namespace quorvex::ui {
@@ -28,24 +28,25 @@ void Form1::Command1_Click() {
 void Form1::ListSceneModels() {
   // The list shows the latest listing only: names of an earlier, longer listing would name
   // models the scene does not hold.
-  List1_->clear();
+  ModelNameList* rows = List1_->names();
+  rows->clear();
   // The loaded scene's models, read from the file that was loaded; before a scene is loaded, the
   // models of the file selected in File1.
   if (!state_.Scene.loaded() && !takeScenePath()) {
-    List1_->addItem(QString());
+    rows->appendName({});
     messages_->inform(QString::fromLatin1(kAppTitle), QStringLiteral(" Please select file!!"));
     return;
   }
   auto loaded = state_.Scene.loaded() ? ReopenLoadedScene(state_.Scene)
                                       : SceneFile::Open(PathFromUtf8(state_.ScenePath));
   if (!loaded) {
-    List1_->addItem(QString());
+    rows->appendName({});
     reportFailure(loaded.error());
     return;
   }
   const SceneImage image(**loaded);
   ProgressBar2_->setValue(1);
-  List1_->addItem(QStringLiteral("Processing"));
+  rows->appendName("Processing");
   List1_->repaint();
 
   ModelListingHooks hooks;
@@ -53,23 +54,18 @@ void Form1::ListSceneModels() {
   hooks.yield = [this] { yieldToEvents(); };
   const std::vector<ModelName> names = quorvex::ListSceneModels(image, hooks);
 
-  List1_->clear();
+  rows->clear();
   if (names.empty()) {
-    List1_->addItem(QString());
+    rows->appendName({});
     messages_->inform(QString::fromLatin1(kAppTitle),
                       QStringLiteral(" There are no Models (*.i3d) found"));
     return;
   }
-  // Added in batches, handing out events between them: a scene can name tens of thousands.
-  constexpr std::size_t kBatch = 2048;
-  for (std::size_t first = 0; first < names.size(); first += kBatch) {
-    QStringList rows;
-    const std::size_t last = std::min(names.size(), first + kBatch);
-    rows.reserve(static_cast<qsizetype>(last - first));
-    for (std::size_t i = first; i < last; ++i) {
-      rows.append(FromSceneBytes(ModelNameText(image, names[i])));
-    }
-    List1_->addItems(rows);
+  // Added in blocks, handing out events between them: a scene can name tens of thousands.
+  constexpr std::size_t kBlock = 4096;
+  const std::span<const ModelName> all(names);
+  for (std::size_t first = 0; first < all.size(); first += kBlock) {
+    rows->appendNames(image, all.subspan(first, std::min(kBlock, all.size() - first)));
     yieldToEvents();
   }
   setStatus(QStringLiteral("     ***** Ready ***** "), QColor(0, 128, 0));

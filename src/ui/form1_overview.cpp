@@ -3,10 +3,12 @@
 #include <QListWidget>
 #include <QTimer>
 
+#include "scene/chunk_check.h"
 #include "scene/loaded_scene.h"
 #include "script/overview.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/overview_view.h"
 
 namespace quorvex::ui {
 
@@ -23,6 +25,12 @@ void Form1::scheduleOverview() {
 }
 
 void Form1::BuildScriptOverview() {
+  if (state_.Busy) {
+    // A scan, a listing or a search hands out events: a search runs over the overview on show,
+    // and a scan is about to replace the scene. Build once it has finished.
+    overviewTimer_->start();
+    return;
+  }
   overviewTimer_->stop();  // built now: a scheduled build would only repeat it
   RichTextBox1_->clearBytes();
   const LoadedScene& scene = state_.Scene;
@@ -37,12 +45,21 @@ void Form1::BuildScriptOverview() {
     return;
   }
   const SceneImage image(**file);
-  Result<ByteString> overview = quorvex::BuildScriptOverview(image, scene.catalogue);
-  if (!overview) {
-    reportFailure(overview.error());
-    return;
+  // The text is written straight into the one string the view takes over; events are handed out
+  // between scripts, while Busy keeps them from starting a scan or a search.
+  state_.Busy = true;
+  ByteString overview;
+  const Status written = WriteScriptOverview(image, scene.catalogue, [&](std::string_view piece) {
+    overview.append(piece);
+    yieldToEvents();
+  });
+  state_.Busy = false;
+  if (!written) {
+    reportFailure(WithDamageFinding(image, written.error()));
+  } else {
+    RichTextBox1_->setBytes(std::move(overview));
   }
-  RichTextBox1_->setBytes(*overview);
+  closeIfPending();
 }
 
 }  // namespace quorvex::ui

@@ -12,6 +12,8 @@
 #include <QResizeEvent>
 
 #include "ui/byte_text_edit.h"
+#include "ui/model_list_view.h"
+#include "ui/overview_view.h"
 
 #include "ui/form1.h"
 

@@ -14,6 +14,7 @@
 #include "scene/scene_io.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/overview_view.h"
 #include "ui/scene_text.h"
 #include "ui/wait_cursor.h"
 

@@ -1,39 +1,45 @@
 // Finding text in the script overview, hit by hit.
 #include <QLineEdit>
-#include <QTextCursor>
 
 #include "scene/text_codec.h"
 #include "script/search.h"
-#include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/overview_view.h"
+#include "ui/wait_cursor.h"
 
 namespace quorvex::ui {
+namespace {
+
+// Starting positions searched between two turns of the event loop: well under the 16 ms the
+// window may go without handling events, also with the case-folding search on a slow machine.
+constexpr std::size_t kSearchSlice = std::size_t{1} << 20;
+
+}  // namespace
 
 void Form1::Command4_Click() {
-  if (state_.SearchPos == -1) state_.SearchPos = 0;
-  const ByteString overview = RichTextBox1_->encodedBytes().bytes;
+  // A search that hands out events must not be joined by another one, nor by a scan that would
+  // replace the overview under it.
+  if (state_.Busy) return;
+  state_.Busy = true;
+  WaitCursor hourglass;
   for (;;) {
     // The search text is read again at every turn; characters a scene cannot hold match nothing.
     const std::optional<ByteString> needle = Utf8ToBytes(Text3_->text().toUtf8().toStdString());
-    const std::int64_t hit =
-        needle ? FindIgnoringCase(overview, *needle, state_.SearchPos) : std::int64_t{-1};
-    if (hit >= 0) {
-      const auto end = hit + static_cast<std::int64_t>(needle->size());
-      QTextCursor cursor = RichTextBox1_->textCursor();
-      cursor.setPosition(RichTextBox1_->positionForByteOffset(hit));
-      cursor.setPosition(RichTextBox1_->positionForByteOffset(end), QTextCursor::KeepAnchor);
-      RichTextBox1_->setTextCursor(cursor);
-      RichTextBox1_->ensureCursorVisible();
-      state_.SearchPos = static_cast<std::int32_t>(end);
-      return;
+    const std::optional<std::int64_t> hit =
+        state_.SearchPos.Next(RichTextBox1_->bytes(), needle ? *needle : ByteString(), kSearchSlice,
+                              [this] { yieldToEvents(); });
+    if (hit) {
+      RichTextBox1_->selectRange(*hit, static_cast<std::int64_t>(needle->size()));
+      break;
     }
-    state_.SearchPos = -1;
     if (!messages_->askYesNo(QStringLiteral("end of Scripts!"),
                              QStringLiteral("Start search again?"))) {
-      return;
+      break;
     }
-    state_.SearchPos = 0;
+    state_.SearchPos.Reset();
   }
+  state_.Busy = false;
+  closeIfPending();
 }
 
 void Form1::Text3_KeyDown(int keyCode) {
@@ -41,7 +47,7 @@ void Form1::Text3_KeyDown(int keyCode) {
 }
 
 void Form1::Text3_change() {
-  state_.SearchPos = 0;
+  state_.SearchPos.Reset();
 }
 
 }  // namespace quorvex::ui

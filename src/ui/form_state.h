@@ -16,6 +16,7 @@
 #include "scene/catalogue.h"
 #include "scene/loaded_scene.h"
 #include "scene/scene_image.h"
+#include "script/search.h"
 
 namespace quorvex::ui {
 
@@ -76,7 +77,9 @@ struct FormState {
   SceneValue<std::string> SceneFileName{&Scene, [](const LoadedScene& s) { return s.fileName(); }};
   SceneValue<std::int64_t> SceneLength{&Scene, [](const LoadedScene& s) { return s.length; }};
 
-  bool Busy = false;  // a catalogue scan, a model listing or an object-parameter scan runs
+  // A catalogue scan, a model listing, an object-parameter scan or a search runs (the last three
+  // hand out events meanwhile; Busy keeps those events from starting another one).
+  bool Busy = false;
   int ProgressCount = 0;
 
   // Script catalogue.
@@ -126,9 +129,9 @@ struct FormState {
   float CurrentRotationA = 0.0f;
   float CurrentRotationC = 1.0f;
 
-  // Script search: 0-based index in the overview text where the next search starts; -1 after a
-  // search that found nothing.
-  std::int32_t SearchPos = 0;
+  // Script search: position() is the 0-based index in the overview text where the next search
+  // starts; -1 after a search that found nothing.
+  SearchCursor SearchPos;
 };
 
 }  // namespace quorvex::ui

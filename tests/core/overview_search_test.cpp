@@ -28,7 +28,8 @@ TEST(Overview, BlocksOfTickedRowsInRowOrder) {
   const SceneSpec spec = DemoSceneSpec();
   ByteString expected;
   for (const auto& d : spec.definitions)
-    if (d.script && !d.script->empty() && d.kind != 6 && d.kind != 18) expected += Block(d.name, *d.script);
+    if (d.script && !d.script->empty() && d.kind != 6 && d.kind != 18)
+      expected += Block(d.name, *d.script);
   for (const auto& s : spec.scripts)
     if (!s.text.empty()) expected += Block(s.name, s.text);
   EXPECT_EQ(OverviewOf(BuildScene(spec)), expected);
@@ -106,6 +107,24 @@ TEST(Search, EmptyOverviewAndEmptySearchText) {
   cursor.Reset();
   EXPECT_EQ(cursor.Next("abc", ""), std::nullopt);
   EXPECT_EQ(cursor.position(), -1);
+}
+
+TEST(Search, InSlicesFindsWhatTheWholeTextGives) {
+  // Hits straddle every slice border for some slice size; "zz" exists only in the last byte pair.
+  const std::string text = "xAbCabcxabcAxabcabzz";
+  for (const std::string_view needle : {"abc", "bcab", "zz", "none", "x"}) {
+    for (std::size_t slice = 1; slice <= text.size() + 1; ++slice) {
+      SearchCursor whole;
+      SearchCursor sliced;
+      int yields = 0;
+      for (int step = 0; step < 8; ++step) {
+        EXPECT_EQ(sliced.Next(text, needle, slice, [&] { ++yields; }), whole.Next(text, needle))
+            << needle << " slice " << slice << " step " << step;
+        EXPECT_EQ(sliced.position(), whole.position());
+      }
+      if (slice == 1) EXPECT_GT(yields, 0);
+    }
+  }
 }
 
 TEST(Search, WalksTheDemoOverview) {

@@ -25,6 +25,8 @@
 #include "support/scene_builder.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/model_list_view.h"
+#include "ui/overview_view.h"
 #include "ui/twips.h"
 
 using quorvex::Bytes;
@@ -33,6 +35,8 @@ using quorvex::testing::SceneSpec;
 using quorvex::ui::Answer;
 using quorvex::ui::ByteTextEdit;
 using quorvex::ui::Form1;
+using quorvex::ui::ModelListView;
+using quorvex::ui::OverviewView;
 using quorvex::ui::testing::FakeMessages;
 using quorvex::ui::testing::MessageLog;
 
@@ -108,7 +112,7 @@ class Form1Test : public QObject {
   }
   QListWidget* list2() const { return w<QListWidget>("List2"); }
   ByteTextEdit* text1() const { return w<ByteTextEdit>("Text1"); }
-  ByteTextEdit* overview() const { return w<ByteTextEdit>("RichTextBox1"); }
+  OverviewView* overview() const { return w<OverviewView>("RichTextBox1"); }
   QString status() const { return form_->Text2(2)->text(); }
   QColor statusColour() const { return form_->Text2(2)->palette().color(QPalette::Text); }
   QTimer* timer1() const { return form_->findChild<QTimer*>(QStringLiteral("Timer1")); }
@@ -332,9 +336,9 @@ class Form1Test : public QObject {
     QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\n"));
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     QCOMPARE(statusColour(), kRed);
-    QCOMPARE(overview()->encodedBytes().bytes, OverviewBlock("Guard", "lamp_on 1\r\nend\r\n") +
-                                                   OverviewBlock("Door", "open\r\n") +
-                                                   OverviewBlock("Init", "aaaa\r\nline two\r\n"));
+    QCOMPARE(overview()->bytes(), OverviewBlock("Guard", "lamp_on 1\r\nend\r\n") +
+                                      OverviewBlock("Door", "open\r\n") +
+                                      OverviewBlock("Init", "aaaa\r\nline two\r\n"));
     QVERIFY(log_.shown.isEmpty());
 
     // The real timer defers the scan by half a second.
@@ -355,7 +359,7 @@ class Form1Test : public QObject {
     QVERIFY(startAndScan());
     QCOMPARE(list2()->count(), 0);
     QCOMPARE(status(), QStringLiteral(" ---- No Script ---- "));
-    QCOMPARE(overview()->encodedBytes().bytes, std::string());
+    QCOMPARE(overview()->bytes(), std::string());
   }
 
   void pickingAnotherFileClearsTheObjectFields() {
@@ -493,7 +497,7 @@ class Form1Test : public QObject {
     QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
     QVERIFY(!form_->state().ReloadPending);
     // The overview was rebuilt by the scan after the reload.
-    QVERIFY(overview()->encodedBytes().bytes.find("close") != std::string::npos);
+    QVERIFY(overview()->bytes().find("close") != std::string::npos);
   }
 
   void shorterSaveCutsTheFileThroughATemporaryFile() {
@@ -536,16 +540,16 @@ class Form1Test : public QObject {
 
   void searchFindsHitsAfterTheWholePreviousHit() {
     QVERIFY(openTestScene());
-    const std::string text = overview()->encodedBytes().bytes;
-    const auto k = static_cast<std::int32_t>(text.find("aaaa"));
+    const std::string text = overview()->bytes();
+    const auto k = static_cast<std::int64_t>(text.find("aaaa"));
     QLineEdit* search = w<QLineEdit>("Text3");
     search->setText(QStringLiteral("AA"));  // letter case is ignored
 
     w<QPushButton>("Command4")->click();
-    QCOMPARE(form_->state().SearchPos, k + 2);
-    QCOMPARE(overview()->textCursor().selectedText(), QStringLiteral("aa"));
+    QCOMPARE(form_->state().SearchPos.position(), k + 2);
+    QCOMPARE(overview()->selectedText(), QStringLiteral("aa"));
     QTest::keyClick(search, Qt::Key_Return);
-    QCOMPARE(form_->state().SearchPos, k + 4);
+    QCOMPARE(form_->state().SearchPos.position(), k + 4);
     QVERIFY(log_.shown.isEmpty());
 
     // No further hit: "end of Scripts!"; No ends the step, the next press starts at the top.
@@ -553,18 +557,18 @@ class Form1Test : public QObject {
     QCOMPARE(log_.shown.size(), 1);
     QCOMPARE(log_.shown[0].title, QStringLiteral("end of Scripts!"));
     QCOMPARE(log_.shown[0].prompt, QStringLiteral("Start search again?"));
-    QCOMPARE(form_->state().SearchPos, -1);
+    QCOMPARE(form_->state().SearchPos.position(), -1);
     w<QPushButton>("Command4")->click();
-    QCOMPARE(form_->state().SearchPos, k + 2);
+    QCOMPARE(form_->state().SearchPos.position(), k + 2);
 
     // Changing the text searches from the top; Yes searches again, as long as it is answered.
     search->setText(QStringLiteral("nowhere"));
-    QCOMPARE(form_->state().SearchPos, 0);
+    QCOMPARE(form_->state().SearchPos.position(), 0);
     log_.shown.clear();
     log_.answers = {true, true, false};
     w<QPushButton>("Command4")->click();
     QCOMPARE(log_.shown.size(), 3);
-    QCOMPARE(form_->state().SearchPos, -1);
+    QCOMPARE(form_->state().SearchPos.position(), -1);
   }
 
   void modelsModeListsTheScenesModels() {
@@ -577,10 +581,10 @@ class Form1Test : public QObject {
     QVERIFY(!w<QWidget>("ProgressBar2")->isHidden());
 
     w<QPushButton>("Command1")->click();
-    QListWidget* models = w<QListWidget>("List1");
+    ModelListView* models = w<ModelListView>("List1");
     QCOMPARE(models->count(), 2);
-    QCOMPARE(models->item(0)->text(), QStringLiteral("guard.i3d"));
-    QCOMPARE(models->item(1)->text(), QStringLiteral("box 1.i3d"));
+    QCOMPARE(models->text(0), QStringLiteral("guard.i3d"));
+    QCOMPARE(models->text(1), QStringLiteral("box 1.i3d"));
     QCOMPARE(status(), QStringLiteral("     ***** Ready ***** "));
     QCOMPARE(statusColour(), kGreen);
     QVERIFY(!form_->state().Busy);
@@ -601,9 +605,9 @@ class Form1Test : public QObject {
     w<QPushButton>("Command1")->click();
     QCOMPARE(log_.shown.size(), 1);
     QCOMPARE(log_.shown[0].prompt, QStringLiteral(" There are no Models (*.i3d) found"));
-    QListWidget* models = w<QListWidget>("List1");
+    ModelListView* models = w<ModelListView>("List1");
     QCOMPARE(models->count(), 1);
-    QCOMPARE(models->item(0)->text(), QString());
+    QCOMPARE(models->text(0), QString());
   }
 
   void modeSwitchIsRefusedWhileTheInsertPanelIsOpen() {
@@ -641,13 +645,13 @@ class Form1Test : public QObject {
     w<QCheckBox>("Check1")->click();
     QVERIFY(!w<QCheckBox>("Check1")->isChecked());
     QVERIFY(startAndScan());
-    QVERIFY(overview()->encodedBytes().bytes.empty());
+    QVERIFY(overview()->bytes().empty());
     w<QPushButton>("Command3")->click();
-    QVERIFY(!overview()->encodedBytes().bytes.empty());
+    QVERIFY(!overview()->bytes().empty());
 
     // Models mode: a save does not list the models unless auto refresh is on.
     w<QRadioButton>("Option2")->click();
-    QListWidget* models = w<QListWidget>("List1");
+    ModelListView* models = w<ModelListView>("List1");
     w<QPushButton>("Save")->click();
     QCOMPARE(models->count(), 0);
     w<QCheckBox>("Check1")->click();

@@ -11,11 +11,13 @@
 #include <functional>
 
 #include "ui/byte_text_edit.h"
+#include "ui/overview_view.h"
 #include "window_session.h"
 
 using quorvex::Bytes;
 using quorvex::testing::SceneSpec;
 using quorvex::ui::ByteTextEdit;
+using quorvex::ui::OverviewView;
 using quorvex::ui::testing::Session;
 
 namespace {
@@ -48,8 +50,8 @@ void TypeAtEnd(const Session& s, const QString& text) {
   cursor.insertText(text);
 }
 
-ByteTextEdit* Overview(const Session& s) {
-  return s.get<ByteTextEdit>(QStringLiteral("RichTextBox1"));
+OverviewView* Overview(const Session& s) {
+  return s.get<OverviewView>(QStringLiteral("RichTextBox1"));
 }
 
 bool ShowActive(Session& s) {
@@ -264,8 +266,8 @@ void WindowStatesTest::rowsShowBeforeTheOverviewIsBuilt() {
   s.load();
   QVERIFY(s.list2()->count() > 0);
   QVERIFY(!s.get<ByteTextEdit>(QStringLiteral("Text1"))->encodedBytes().bytes.empty());
-  QVERIFY(Overview(s)->encodedBytes().bytes.empty());
-  QTRY_VERIFY(!Overview(s)->encodedBytes().bytes.empty());
+  QVERIFY(Overview(s)->bytes().empty());
+  QTRY_VERIFY(!Overview(s)->bytes().empty());
 }
 
 void WindowStatesTest::theScanWaitsForARunningListing() {
