@@ -1,5 +1,5 @@
 // Writes the benchmark scenes into a folder: scene_1MiB.bin, scene_16MiB.bin, scene_64MiB.bin,
-// scene_256MiB.bin.
+// scene_256MiB.bin, scene_50MB.bin.
 //   quorvex_bench_scenes FOLDER
 // A scene already there with the same bytes is left alone (its page cache stays warm).
 
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
-    for (const auto& scene : bench::ProcessBenchScenes()) {
+    for (const auto& scene : bench::AllBenchScenes()) {
       const Bytes bytes = bench::GenerateScene(scene.spec);
       const auto path = folder / scene.fileName;
       std::error_code error;

@@ -28,4 +28,11 @@ inline std::vector<BenchScene> ProcessBenchScenes() {
   return scenes;
 }
 
+// Every scene the benchmarks use: the above and the 50 MB scene of the window's figures.
+inline std::vector<BenchScene> AllBenchScenes() {
+  auto scenes = ProcessBenchScenes();
+  scenes.push_back({"50 MB", "scene_50MB.bin", FiftyMegabyteSceneSpec()});
+  return scenes;
+}
+
 }  // namespace quorvex::bench

@@ -1,32 +1,40 @@
-// quorvex_window_bench: the window's figures on the 16 MiB scene, offscreen.
+// quorvex_window_bench: the window's figures on the 16 MiB and 50 MB scenes (and a row click on
+// the 64 MiB one), offscreen.
 //
-//   quorvex_window_bench --scene SCENE [--figures FILE] [--runs N]
+//   quorvex_window_bench --scenes FOLDER [--figures FILE] [--runs N]
 //
 // - From the scan timer firing to the rows and the first script shown (painted): auto refresh off.
-// - From the scan timer firing to the overview built and painted: overview mode, auto refresh on.
-// - The longest stretch without servicing events during the model listing and during the
-//   object-parameter scan run on its own: a 1 ms watchdog timer records when the window's loop
-//   hands out events; the longest gap between those moments (and from the start, and to the end)
-//   is the stretch. The progress bar's value changes are counted alongside.
+// - From the scan timer firing to the overview shown: overview mode, auto refresh on; the rows are
+//   shown first, the overview is built from a zero-time timer after them.
+// - A row click: the click handler reading and showing another row's script, painted.
+// - The longest stretch without servicing events during the load, the overview, the model
+//   listing, a search whose only hit is near the end of the overview, and the object-parameter
+//   scan run on its own: a 1 ms watchdog timer records when the window's loop hands out events;
+//   the longest gap between those moments (and from the start, and to the end) is the stretch.
+//   The progress bar's value changes are counted alongside.
 
 #include <time.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "figures.h"
+#include "scene_files.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/model_list_view.h"
+#include "ui/overview_view.h"
 
 namespace quorvex::bench {
 namespace {
@@ -38,6 +46,10 @@ class SilentMessages : public ui::MessageService {
     std::cerr << "message: " << title.toStdString() << ": " << prompt.toStdString() << "\n";
   }
   bool askYesNo(const QString&, const QString&) override { return false; }
+  ui::Answer askYesNoCancel(const QString&, const QString&) override { return ui::Answer::No; }
+  std::optional<QString> askText(const QString&, const QString&, const QString&) override {
+    return std::nullopt;
+  }
 };
 
 template <class W>
@@ -70,8 +82,9 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// From the scan timer firing (its handler called) until the window has painted the result.
-Span TimeLoad(ui::Form1& form) {
+// From the scan timer firing (its handler called) until the window has painted the result; with
+// `overview`, until the overview built after the rows is in it and painted.
+Span TimeLoad(ui::Form1& form, const ui::OverviewView* overview = nullptr) {
   form.Command2_Click();  // "Start": empties the window and starts Timer1
   QApplication::processEvents();
   QElapsedTimer clock;
@@ -79,6 +92,20 @@ Span TimeLoad(ui::Form1& form) {
   const double cpu = ThreadSeconds();
   form.Timer1_Timer();            // what Timer1's timeout runs
   QApplication::processEvents();  // paint what the scan showed
+  while (overview && overview->bytes().empty() && clock.elapsed() < 60'000) {
+    QApplication::processEvents();
+  }
+  if (overview) QApplication::processEvents();  // paint the overview
+  return Span{static_cast<double>(clock.nsecsElapsed()) * 1e-9, ThreadSeconds() - cpu};
+}
+
+// A click on row `row` of List2, until the row's script is painted.
+Span TimeRowClick(QListWidget* list2, int row) {
+  QElapsedTimer clock;
+  clock.start();
+  const double cpu = ThreadSeconds();
+  list2->setCurrentRow(row);  // through the window's click handler
+  QApplication::processEvents();
   return Span{static_cast<double>(clock.nsecsElapsed()) * 1e-9, ThreadSeconds() - cpu};
 }
 
@@ -106,7 +133,8 @@ struct Stretch {
   double total = 0;
 };
 
-// Runs `operation` with a 1 ms watchdog and measures the longest time without events serviced.
+// Runs `operation` with a 1 ms watchdog (`bar`, when given, has its moves counted) and measures the
+// longest time without events serviced.
 template <class F>
 Stretch MeasureStretch(QProgressBar* bar, F operation) {
   Stretch s;
@@ -127,7 +155,8 @@ Stretch MeasureStretch(QProgressBar* bar, F operation) {
     ++s.serviced;
   });
   const auto connection =
-      QObject::connect(bar, &QProgressBar::valueChanged, [&](int) { ++s.progressChanges; });
+      bar ? QObject::connect(bar, &QProgressBar::valueChanged, [&](int) { ++s.progressChanges; })
+          : QMetaObject::Connection();
   watchdog.start();
   clock.start();
   lastCpu = ThreadSeconds();
@@ -142,8 +171,140 @@ Stretch MeasureStretch(QProgressBar* bar, F operation) {
   s.total = static_cast<double>(end) * 1e-9;
   watchdog.stop();
   QObject::disconnect(connection);
-  s.finalProgress = bar->value();
+  if (bar) s.finalProgress = bar->value();
   return s;
+}
+
+std::string Stretched(const Stretch& s, const std::string& what) {
+  return Milliseconds(s.longestCpu) + " CPU (" + Milliseconds(s.longest) + " wall; " + what + " " +
+         Milliseconds(s.total) + " wall)";
+}
+
+// A needle whose first hit is near the end: the name in the last script's header line.
+std::string LateNeedle(const ByteString& text) {
+  const std::size_t open = text.rfind("   --  ");
+  if (open == std::string::npos) return {};
+  const std::size_t start = open + 7;
+  const std::size_t close = text.find("  -- ", start);
+  return "--  " + text.substr(start, close - start) + "  --";
+}
+
+struct SceneFigures {
+  std::string label;
+  std::string fileName;
+  bool full = true;  // every figure; otherwise the row click only
+};
+
+void RunScene(const QString& folder, const SceneFigures& scene, int runs, FigureSink& sink) {
+  using quorvex::ui::Form1;
+  const std::string& at = scene.label;
+  Form1 form(std::make_unique<SilentMessages>());
+  form.show();
+  if (!form.selectScene(folder + "/" + QString::fromStdString(scene.fileName)))
+    throw std::runtime_error("the window cannot select " + scene.fileName);
+  QApplication::processEvents();
+  auto* check1 = Control<QCheckBox>(form, "Check1");
+  auto* check2 = Control<QCheckBox>(form, "Check2");
+  auto* option1 = Control<QRadioButton>(form, "Option1");
+  auto* option2 = Control<QRadioButton>(form, "Option2");
+  auto* list2 = Control<QListWidget>(form, "List2");
+  auto* text1 = Control<quorvex::ui::ByteTextEdit>(form, "Text1");
+  auto* overview = Control<quorvex::ui::OverviewView>(form, "RichTextBox1");
+
+  // Rows and first script: no overview, no insert panel.
+  SetChecked(check2, false);
+  SetChecked(check1, false);
+  std::vector<Span> rows;
+  for (int i = 0; i < (scene.full ? runs : 1); ++i) rows.push_back(TimeLoad(form));
+  const int rowCount = list2->count();
+  const bool shown = rowCount == 5000 && !text1->document()->isEmpty();
+  const Span rowsTime = MedianSpan(rows);
+  if (scene.full) {
+    sink.add(Figure{"window: timer fired -> 5000 rows + first script shown", at,
+                    Show(rowsTime) + (shown ? "" : " (rows or script missing)"), "<= 250 ms",
+                    shown && rowsTime.cpu <= 0.250});
+  }
+
+  // Row clicks: every 97th row with a script, once each.
+  std::vector<Span> clicks;
+  for (int r = 1; r < rowCount && clicks.size() < 40; r += 97) {
+    if (form.state().EntryChecked[static_cast<std::size_t>(r)])
+      clicks.push_back(TimeRowClick(list2, r));
+  }
+  const Span clickTime = clicks.empty() ? Span{} : MedianSpan(clicks);
+  sink.add(Figure{"window: a row click, script shown", at,
+                  Show(clickTime) + " (median of " + std::to_string(clicks.size()) + ")", "<= 5 ms",
+                  !clicks.empty() && clickTime.cpu <= 0.005});
+  if (!scene.full) return;
+
+  // The load on its own: the catalogue scan.
+  const Stretch load = MeasureStretch(nullptr, [&] { TimeLoad(form); });
+  sink.add(Figure{"window: longest stretch without events, load (catalogue scan)", at,
+                  Stretched(load, "load"), "<= 16 ms", load.longestCpu <= 0.016});
+
+  // The overview built after the rows.
+  SetChecked(option1, true);
+  SetChecked(check1, true);
+  std::vector<Span> withOverview;
+  for (int i = 0; i < runs; ++i) withOverview.push_back(TimeLoad(form, overview));
+  const bool built = !overview->bytes().empty();
+  const Span overviewTime = MedianSpan(withOverview);
+  const double overviewTarget = at == "16 MiB" ? 0.150 : 0.500;
+  sink.add(Figure{"window: timer fired -> overview shown", at,
+                  Show(overviewTime) + (built ? "" : " (overview empty)") + ", " +
+                      Fixed(static_cast<double>(overview->bytes().size()) / 1e6, 1) + " MB text",
+                  "<= " + Milliseconds(overviewTarget),
+                  built && overviewTime.cpu <= overviewTarget});
+  const Stretch building = MeasureStretch(nullptr, [&] { form.BuildScriptOverview(); });
+  sink.add(Figure{"window: longest stretch without events, overview", at,
+                  Stretched(building, "overview"), "<= 16 ms", building.longestCpu <= 0.016});
+
+  // A search whose only hit is near the end of the overview.
+  const std::string needle = LateNeedle(overview->bytes());
+  auto* text3 = Control<QLineEdit>(form, "Text3");
+  text3->setText(QString::fromLatin1(needle.data(), static_cast<qsizetype>(needle.size())));
+  const Stretch search = MeasureStretch(nullptr, [&] { form.Command4_Click(); });
+  const auto hit = overview->selectedRange();
+  const bool found = hit.length == static_cast<std::int64_t>(needle.size());
+  sink.add(Figure{"window: longest stretch without events, search", at,
+                  Stretched(search, "search") +
+                      (found ? ", hit at " +
+                                   Fixed(100.0 * static_cast<double>(hit.offset) /
+                                             static_cast<double>(overview->bytes().size()),
+                                         1) +
+                                   " %"
+                             : " (not found)"),
+                  "<= 16 ms", found && search.longestCpu <= 0.016});
+
+  // The model listing in models mode.
+  SetChecked(check1, false);
+  option2->click();
+  QApplication::processEvents();
+  auto* bar2 = Control<QProgressBar>(form, "ProgressBar2");
+  const Stretch listing = MeasureStretch(bar2, [&] { form.Command1_Click(); });
+  auto* list1 = Control<quorvex::ui::ModelListView>(form, "List1");
+  sink.add(Figure{"window: longest stretch without events, model listing", at,
+                  Stretched(listing, "listing") + ", " + std::to_string(list1->count()) + " names",
+                  "<= 16 ms", listing.longestCpu <= 0.016});
+  sink.add(Figure{"window: ProgressBar2 during the listing", at,
+                  std::to_string(listing.progressChanges) + " moves, ends at " +
+                      std::to_string(listing.finalProgress),
+                  "moves to 100", listing.progressChanges >= 50 && listing.finalProgress == 100});
+
+  // The object-parameter scan on its own (as the insert panel runs it), after a load.
+  option1->click();
+  SetChecked(check2, false);
+  TimeLoad(form);
+  auto* bar3 = Control<QProgressBar>(form, "ProgressBar3");
+  const Stretch objects = MeasureStretch(bar3, [&] { form.ScanObjectParameters(); });
+  const bool loaded = form.state().ObjectParamsLoaded;
+  sink.add(Figure{"window: longest stretch without events, object-parameter scan", at,
+                  Stretched(objects, "scan") + (loaded ? "" : " (not loaded)"), "<= 16 ms",
+                  loaded && objects.longestCpu <= 0.016});
+  sink.add(Figure{
+      "window: ProgressBar3 during the parameter scan", at,
+      std::to_string(objects.progressChanges) + " moves, max " + std::to_string(bar3->maximum()),
+      "moves per matched object", objects.progressChanges > 0});
 }
 
 }  // namespace
@@ -151,96 +312,29 @@ Stretch MeasureStretch(QProgressBar* bar, F operation) {
 
 int main(int argc, char** argv) {
   using namespace quorvex::bench;
-  using quorvex::ui::Form1;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  QString scene;
+  QString folder;
   std::string figures;
   int runs = 5;
   const QStringList args = QApplication::arguments();
   for (int i = 1; i + 1 < args.size(); ++i) {
-    if (args[i] == "--scene")
-      scene = args[++i];
+    if (args[i] == "--scenes")
+      folder = args[++i];
     else if (args[i] == "--figures")
       figures = args[++i].toStdString();
     else if (args[i] == "--runs")
       runs = std::max(1, args[++i].toInt());
   }
-  if (scene.isEmpty()) {
-    std::cerr << "usage: quorvex_window_bench --scene SCENE [--figures FILE] [--runs N]\n";
+  if (folder.isEmpty()) {
+    std::cerr << "usage: quorvex_window_bench --scenes FOLDER [--figures FILE] [--runs N]\n";
     return 1;
   }
   try {
     FigureSink sink(figures);
-    const std::string at = "16 MiB";
-    Form1 form(std::make_unique<SilentMessages>());
-    form.show();
-    if (!form.selectScene(scene)) throw std::runtime_error("the window cannot select the scene");
-    QApplication::processEvents();
-    auto* check1 = Control<QCheckBox>(form, "Check1");
-    auto* check2 = Control<QCheckBox>(form, "Check2");
-    auto* option1 = Control<QRadioButton>(form, "Option1");
-    auto* option2 = Control<QRadioButton>(form, "Option2");
-    auto* list2 = Control<QListWidget>(form, "List2");
-    auto* text1 = Control<quorvex::ui::ByteTextEdit>(form, "Text1");
-    auto* overview = Control<quorvex::ui::ByteTextEdit>(form, "RichTextBox1");
-
-    // Rows and first script: no overview, no insert panel.
-    SetChecked(check2, false);
-    SetChecked(check1, false);
-    std::vector<Span> rows;
-    for (int i = 0; i < runs; ++i) rows.push_back(TimeLoad(form));
-    const int rowCount = list2->count();
-    const bool shown = rowCount == 5000 && !text1->document()->isEmpty();
-    const Span rowsTime = MedianSpan(rows);
-    sink.add(Figure{"window: timer fired -> 5000 rows + first script shown", at,
-                    Show(rowsTime) + (shown ? "" : " (rows or script missing)"), "<= 250 ms",
-                    shown && rowsTime.cpu <= 0.250});
-
-    // The overview built at the end of the scan.
-    SetChecked(option1, true);
-    SetChecked(check1, true);
-    std::vector<Span> withOverview;
-    for (int i = 0; i < runs; ++i) withOverview.push_back(TimeLoad(form));
-    const bool built = !overview->document()->isEmpty();
-    const Span overviewTime = MedianSpan(withOverview);
-    sink.add(Figure{"window: timer fired -> overview built", at,
-                    Show(overviewTime) + (built ? "" : " (overview empty)"), "<= 500 ms",
-                    built && overviewTime.cpu <= 0.500});
-
-    // The model listing in models mode.
-    SetChecked(check1, false);
-    option2->click();
-    QApplication::processEvents();
-    auto* bar2 = Control<QProgressBar>(form, "ProgressBar2");
-    const Stretch listing = MeasureStretch(bar2, [&] { form.Command1_Click(); });
-    auto* list1 = Control<QListWidget>(form, "List1");
-    sink.add(Figure{"window: longest stretch without events, model listing", at,
-                    Milliseconds(listing.longestCpu) + " CPU (" + Milliseconds(listing.longest) +
-                        " wall; listing " + Milliseconds(listing.total) + " wall, " +
-                        std::to_string(list1->count()) + " names)",
-                    "<= 50 ms", listing.longestCpu <= 0.050});
-    sink.add(Figure{"window: ProgressBar2 during the listing", at,
-                    std::to_string(listing.progressChanges) + " moves, ends at " +
-                        std::to_string(listing.finalProgress),
-                    "moves to 100", listing.progressChanges >= 50 && listing.finalProgress == 100});
-
-    // The object-parameter scan on its own (as the insert panel runs it), after a load.
-    option1->click();
-    SetChecked(check2, false);
-    TimeLoad(form);
-    auto* bar3 = Control<QProgressBar>(form, "ProgressBar3");
-    const Stretch objects = MeasureStretch(bar3, [&] { form.ScanObjectParameters(); });
-    const bool loaded = form.state().ObjectParamsLoaded;
-    sink.add(Figure{"window: longest stretch without events, object-parameter scan", at,
-                    Milliseconds(objects.longestCpu) + " CPU (" + Milliseconds(objects.longest) +
-                        " wall; scan " + Milliseconds(objects.total) + " wall)" +
-                        (loaded ? "" : " (not loaded)"),
-                    "<= 50 ms", loaded && objects.longestCpu <= 0.050});
-    sink.add(Figure{
-        "window: ProgressBar3 during the parameter scan", at,
-        std::to_string(objects.progressChanges) + " moves, max " + std::to_string(bar3->maximum()),
-        "moves per matched object", objects.progressChanges > 0});
+    RunScene(folder, {"16 MiB", "scene_16MiB.bin", true}, runs, sink);
+    RunScene(folder, {"50 MB", "scene_50MB.bin", true}, runs, sink);
+    RunScene(folder, {"64 MiB", "scene_64MiB.bin", false}, runs, sink);
   } catch (const std::exception& e) {
     std::cerr << "quorvex_window_bench: " << e.what() << "\n";
     return 2;

@@ -34,7 +34,7 @@ status=0
   --benchmark_color=false >"$LOG" 2>&1 || status=$?
 if [ -x "$BUILD_DIR/bench/quorvex_window_bench" ]; then
   QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/quorvex_window_bench" \
-    --scene "$SCENES/scene_16MiB.bin" --figures "$FIGURES" >>"$LOG" 2>&1 || status=$?
+    --scenes "$SCENES" --figures "$FIGURES" >>"$LOG" 2>&1 || status=$?
 else
   printf 'window figures\t16 MiB\tnot built (no Qt 6)\t-\t-\n' >>"$FIGURES"
 fi

@@ -214,6 +214,13 @@ GeneratorSpec LargeSceneSpec() {
   return spec;
 }
 
+GeneratorSpec FiftyMegabyteSceneSpec() {
+  GeneratorSpec spec = LargeSceneSpec();
+  spec.targetBytes = 50'000'000;
+  spec.seed = 0x50;
+  return spec;
+}
+
 GeneratorSpec HugeSceneSpec() {
   GeneratorSpec spec = LargeSceneSpec();
   spec.targetBytes = 256u << 20;

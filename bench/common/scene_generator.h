@@ -32,6 +32,8 @@ GeneratorSpec MediumSceneSpec();
 GeneratorSpec LargeSceneSpec();
 // 256 MiB, 5000 rows: the whole-process figures of the read commands.
 GeneratorSpec HugeSceneSpec();
+// 50 000 000 bytes, 5000 rows: the size at which the window's figures are judged besides 16 MiB.
+GeneratorSpec FiftyMegabyteSceneSpec();
 
 // The scene's builder spec and its bytes. The bytes are exactly spec.targetBytes long when the
 // target leaves room for the objects and at least a few bytes per script.
