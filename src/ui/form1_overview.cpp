@@ -48,7 +48,15 @@ void Form1::BuildScriptOverview() {
   // The text is written straight into the one string the view takes over; events are handed out
   // between scripts, while Busy keeps them from starting a scan or a search.
   state_.Busy = true;
+  // Room for the whole text at once: growing it by doubling would copy tens of megabytes in one
+  // step, between two turns of the event loop. The text holds at most every byte of the file and a
+  // header line per row; pages not written are never touched.
   ByteString overview;
+  std::size_t bound = static_cast<std::size_t>(scene.length);
+  for (const CatalogueRow& row : scene.catalogue.rows) {
+    if (row.checked) bound += row.name.size() + 64;
+  }
+  overview.reserve(bound);
   const Status written = WriteScriptOverview(image, scene.catalogue, [&](std::string_view piece) {
     overview.append(piece);
     yieldToEvents();
