@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "scene/catalogue.h"
+#include "scene/chunk_check.h"
 #include "scene/loaded_scene.h"
 #include "scene/object_params.h"
 #include "scene/scene_file.h"
@@ -121,7 +122,8 @@ void Form1::ScanScene() {
       ProgressBar1_->raise();
       Result<Catalogue> scanned = ScanCatalogue(image, flags, hooks);
       if (!scanned) {
-        fail(scanned.error());
+        // A damaged scene: the message says where the chunk tree goes wrong.
+        fail(WithDamageFinding(image, scanned.error()));
         return;
       }
       catalogue = std::move(*scanned);

@@ -127,18 +127,23 @@ void WindowStatesTest::aFailedLoadLeavesNeitherWorkingNorACount() {
   Bytes truncated = quorvex::testing::BuildScene(many);
   truncated.resize(truncated.size() - 3);  // the last script's text runs past the end
   const Bytes garbage = {'G', 'A', 'R', 'B', 0x00, 0x40, 0xFF, 0xFF, 0xFF, 0xFF, 'x', 'y'};
+  // A scene refused as damaged says where its chunk tree goes wrong, as the command line does.
   const struct {
     const char* name;
     Bytes bytes;
-  } cases[] = {{"too many rows", quorvex::testing::BuildScene(tooMany)},
-               {"truncated", truncated},
-               {"garbage", garbage}};
+    bool damageFinding;
+  } cases[] = {{"too many rows", quorvex::testing::BuildScene(tooMany), false},
+               {"truncated", truncated, true},
+               {"garbage", garbage, true}};
   for (const auto& c : cases) {
     Session s;
     s.load();
     quorvex::testing::WriteFile(s.path.toStdString(), c.bytes);
     s.load();
     QVERIFY2(s.log.shown.size() == 1 && s.lastMessage().warning, c.name);
+    QVERIFY2(
+        s.lastMessage().prompt.contains(QStringLiteral("Chunk check: damaged")) == c.damageFinding,
+        qPrintable(s.lastMessage().prompt));
     QVERIFY2(s.status()->text().isEmpty(), qPrintable(s.status()->text()));
     QVERIFY2(s.form->Text2(1)->text().isEmpty(), qPrintable(s.form->Text2(1)->text()));
     QCOMPARE(s.list2()->count(), 0);
