@@ -17,24 +17,24 @@ class ListingProgress {
  public:
   ListingProgress(double step, const std::function<void(int)>& hook) : step_(step), hook_(hook) {
     if (hook_) hook_(1);
-    next_ = Threshold();
+    next_ = threshold();
   }
 
   // The turns at every position first .. last, in order.
-  void Turns(Pos first, Pos last) {
+  void turns(Pos first, Pos last) {
     Pos p = first;
     while (p <= last) {
       if (next_ > last) return;
       if (p < next_) p = next_;
       if (hook_) hook_(k_ + 1);
       ++k_;
-      next_ = Threshold();
+      next_ = threshold();
       ++p;
     }
   }
 
  private:
-  Pos Threshold() const { return static_cast<Pos>(std::floor(static_cast<double>(k_) * step_)) + 1; }
+  Pos threshold() const { return static_cast<Pos>(std::floor(static_cast<double>(k_) * step_)) + 1; }
 
   double step_;
   const std::function<void(int)>& hook_;
@@ -69,12 +69,12 @@ std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListi
     const auto found = FindBytes(image, p, lastDot + 3, ".i3d");
     if (!found) {
       // No find in this block: every position up to its end is a plain turn.
-      progress.Turns(p, blockEnd);
+      progress.turns(p, blockEnd);
       p = blockEnd + 1;
       continue;
     }
     const Pos dot = *found;
-    progress.Turns(p, dot);  // the turn at the dot checks progress before it reads
+    progress.turns(p, dot);  // the turn at the dot checks progress before it reads
     const Pos end = dot + 3;
     // The earliest stop that still leaves a name of at most kMaxModelNameLength bytes.
     const Pos earliestStop = end - kMaxModelNameLength;

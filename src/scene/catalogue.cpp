@@ -41,35 +41,35 @@ class ScanProgress {
  public:
   ScanProgress(Pos limit80, double step, int initial, const std::function<void(int)>& hook)
       : limit80_(limit80), step_(step), count_(initial), hook_(hook) {
-    next_ = Threshold();
+    next_ = threshold();
   }
 
   // One turn of the main loop at position x.
-  void Turn(Pos x) {
-    if (x >= next_) Fire();
+  void turn(Pos x) {
+    if (x >= next_) fire();
   }
 
   // Turns at every position first .. last, in order (none when first > last).
-  void Turns(Pos first, Pos last) {
+  void turns(Pos first, Pos last) {
     Pos x = first;
     while (x <= last) {
       if (next_ > last) return;
       if (x < next_) x = next_;
-      Fire();
+      fire();
       ++x;
     }
   }
 
  private:
-  void Fire() {
+  void fire() {
     if (hook_) hook_(count_);
     ++count_;
-    next_ = Threshold();
+    next_ = threshold();
   }
 
   // Smallest x with double(5 * (x - limit80)) > double(count) * step + 1.0, the same double
   // expression the literal loop evaluates; 5 * d is an exact integer in a double here.
-  Pos Threshold() const {
+  Pos threshold() const {
     const double t = static_cast<double>(count_) * step_ + 1.0;
     if (t > 1e15) return std::numeric_limits<Pos>::max();
     if (t < -1e15) return std::numeric_limits<Pos>::min();
@@ -106,7 +106,7 @@ class Scanner {
     catalogue_.flags = flags;
   }
 
-  Result<Catalogue> Run() {
+  Result<Catalogue> run() {
     // An empty file ends the scan with no rows (the section flags are not touched).
     if (length_ == 0) return std::move(catalogue_);
 
@@ -118,7 +118,7 @@ class Scanner {
 
     // Skip the objects section: no script entry lies inside it.
     Pos pos = 0;
-    if (const auto h = FindPair(5, 0x00, 0x40)) {
+    if (const auto h = findPair(5, 0x00, 0x40)) {
       const auto sectionLength = image_.int32At(*h + 2);
       // Damaged: the length field that gives the jump lies (partly) outside the file.
       if (!sectionLength) return Damaged("the objects section's length lies outside the file", *h);
@@ -135,14 +135,14 @@ class Scanner {
     // The main loop. Positions whose two bytes are no marker of the loop only advance by
     // one; they are skipped in one go and their progress checks simulated.
     while (pos <= length_) {
-      const Pos candidate = NextCandidate(pos);
+      const Pos candidate = nextCandidate(pos);
       if (candidate > pos) {
-        progress.Turns(pos, std::min(candidate, length_ + 1) - 1);
+        progress.turns(pos, std::min(candidate, length_ + 1) - 1);
         pos = candidate;
         if (pos > length_) break;
       }
-      progress.Turn(pos);  // the progress check comes first at every position
-      auto step = Turn(pos);
+      progress.turn(pos);  // the progress check comes first at every position
+      auto step = turn(pos);
       if (!step.ok()) return step.error();
       pos = *step;
     }
@@ -151,16 +151,16 @@ class Scanner {
 
  private:
   // First position x >= from (x <= length - 1) whose two bytes are b0 b1; absent without one.
-  std::optional<Pos> FindPair(Pos from, std::uint8_t b0, std::uint8_t b1) const {
+  std::optional<Pos> findPair(Pos from, std::uint8_t b0, std::uint8_t b1) const {
     return FindPairFrom(image_, from, b0, b1);
   }
 
-  static bool IsLoopMarkerLow(std::uint8_t b) { return b == 0x50 || b == 0x51 || b == 0x20 || b == 0x21; }
+  static bool isLoopMarkerLow(std::uint8_t b) { return b == 0x50 || b == 0x51 || b == 0x20 || b == 0x21; }
 
   // First position x >= from whose two bytes are one of the main loop's markers; length + 1
   // when there is none. Every such marker has 0xAE as its second byte: search for that byte run by
   // run, then test the byte before it.
-  Pos NextCandidate(Pos from) const {
+  Pos nextCandidate(Pos from) const {
     Pos second = from + 1;  // 1-based position of the second byte of a pair at `from`
     while (second <= length_) {
       const auto bytes = image_.run(second);
@@ -170,42 +170,42 @@ class Scanner {
         continue;
       }
       const Pos at = second + (static_cast<const std::uint8_t*>(hit) - bytes.data());
-      if (IsLoopMarkerLow(*image_.byteAt(at - 1))) return at - 1;
+      if (isLoopMarkerLow(*image_.byteAt(at - 1))) return at - 1;
       second = at + 1;
     }
     return length_ + 1;
   }
 
   // One turn of the main loop at `pos`, after the progress check. Returns the next position.
-  Result<Pos> Turn(Pos pos) {
+  Result<Pos> turn(Pos pos) {
     const std::uint8_t low = *image_.byteAt(pos);
     switch (low) {
       case 0x50:  // 0xAE50: script section header
-        return Header(pos, marker::kScript, catalogue_.flags.scriptSectionSeen,
+        return header(pos, marker::kScript, catalogue_.flags.scriptSectionSeen,
                       catalogue_.scriptSection);
       case 0x20:  // 0xAE20: definition section header
-        return Header(pos, marker::kDefinition, catalogue_.flags.defSectionSeen,
+        return header(pos, marker::kDefinition, catalogue_.flags.defSectionSeen,
                       catalogue_.defSection);
       case 0x51:  // 0xAE51: standalone script, once its section's header is seen
         if (!catalogue_.flags.scriptSectionSeen) return pos + 1;
-        return Standalone(pos);
+        return standalone(pos);
       case 0x21:  // 0xAE21: object definition, once its section's header is seen
         if (!catalogue_.flags.defSectionSeen) return pos + 1;
-        return DefinitionRow(pos);
+        return definitionRow(pos);
       default:
         return pos + 1;
     }
   }
 
   // A section header is accepted only when its entry marker occurs in the 8 bytes at its position.
-  Pos Header(Pos pos, std::uint16_t entryMarker, bool& seen, std::optional<SectionHeader>& section) {
+  Pos header(Pos pos, std::uint16_t entryMarker, bool& seen, std::optional<SectionHeader>& section) {
     if (!image_.windowHasMarker(pos, 8, entryMarker)) return pos + 1;
     seen = true;
     section = SectionHeader{pos + 2, *image_.int32At(pos + 2)};  // inside the 8-byte window
     return pos + 4;
   }
 
-  Result<Pos> Standalone(Pos pos) {
+  Result<Pos> standalone(Pos pos) {
     // More than 5001 rows: the row arrays (5001 slots) overflow at the first write for row 5001.
     if (catalogue_.rows.size() >= static_cast<std::size_t>(kMaxRows)) return TooMany();
     CatalogueRow row;
@@ -238,7 +238,7 @@ class Scanner {
     return scriptLengthPos + *scriptLength;
   }
 
-  Result<Pos> DefinitionRow(Pos p) {
+  Result<Pos> definitionRow(Pos p) {
     // The row's slots are written before the kind is tested: row 5001 fails even for kind 6/18.
     if (catalogue_.rows.size() >= static_cast<std::size_t>(kMaxRows)) return TooMany();
     const auto entryLength = image_.int32At(p + 2);
@@ -269,7 +269,7 @@ class Scanner {
       return Damaged("a definition's parameter chunk lies outside the file", p);
     row.scriptChunkLengthPos = r + 2;
 
-    auto next = ScriptSearch(row, r + 6, r + 6 + *entryLength, p);
+    auto next = scriptSearch(row, r + 6, r + 6 + *entryLength, p);
     if (!next.ok()) return next.error();
     catalogue_.rows.push_back(std::move(row));
     return *next;
@@ -277,7 +277,7 @@ class Scanner {
 
   // The script search inside a definition, from `start` while the position is below `limit`.
   // Returns the position where the main loop resumes.
-  Result<Pos> ScriptSearch(CatalogueRow& row, Pos start, Pos limit, Pos p) {
+  Result<Pos> scriptSearch(CatalogueRow& row, Pos start, Pos limit, Pos p) {
     // Nothing can match at a position x >= length (the 2-byte marker window runs past the end), so
     // only x <= min(limit - 1, length - 1) is examined; without a match the stepping goes on to
     // `limit` with `searching` still true: no script.
@@ -327,7 +327,7 @@ class Scanner {
 
 Result<Catalogue> ScanCatalogue(const SceneImage& image, SectionFlags initialFlags,
                                 const CatalogueHooks& hooks) {
-  return CheckedRead(image, Scanner(image, initialFlags, hooks).Run());
+  return CheckedRead(image, Scanner(image, initialFlags, hooks).run());
 }
 
 }  // namespace quorvex

@@ -43,52 +43,52 @@ class Walker {
  public:
   explicit Walker(const SceneImage& image) : image_(image) {}
 
-  ChunkCheck Run() {
+  ChunkCheck run() {
     const Pos length = image_.length();
     if (length < marker::kHeaderSize) {
-      Fail(1, "root",
+      fail(1, "root",
            "the file is " + ByteCount(length) +
                " long, too short for the root chunk's 6-byte header");
     } else if (const auto root = *image_.int32At(3); root != length) {
-      Fail(1, "root",
+      fail(1, "root",
            "the root length at position 3 is " + std::to_string(root) + ", but the file is " +
                ByteCount(length) + " long");
     } else {
-      Walk(Parent{std::nullopt, 7, length, ""});
+      walk(Parent{std::nullopt, 7, length, ""});
     }
     return std::move(result_);
   }
 
  private:
-  void Walk(const Parent& parent) {
+  void walk(const Parent& parent) {
     Pos pos = parent.bodyFirst;
     for (int index = 1; pos <= parent.end && !result_.damage; ++index) {
       const Pos room = parent.end - pos + 1;
       const auto m = room >= 2 ? std::optional<std::uint16_t>(MarkerAt(pos)) : std::nullopt;
       const std::string label = m ? Hex(*m) : std::string("?");
-      const std::string here = Join(parent.path, label + " #" + std::to_string(index));
+      const std::string here = join(parent.path, label + " #" + std::to_string(index));
       if (room < marker::kHeaderSize) {
-        return Fail(pos, here,
+        return fail(pos, here,
                     "only " + ByteCount(room) + " left before the end of " + parent.name() +
                         " at position " + std::to_string(parent.end) +
                         ", too few for a chunk header");
       }
       const std::int64_t length = *image_.int32At(pos + 2);
       if (length < marker::kHeaderSize) {
-        return Fail(pos, here,
+        return fail(pos, here,
                     "its length " + std::to_string(length) + " is shorter than its 6-byte header");
       }
       const Pos end = pos + length - 1;
       if (end > parent.end) {
-        return Fail(pos, here,
+        return fail(pos, here,
                     "its length " + std::to_string(length) + " runs " +
                         ByteCount(end - parent.end) + " past the end of " + parent.name() +
                         " at position " + std::to_string(parent.end));
       }
-      Count(*m, parent);
+      count(*m, parent);
       if (WalkedInside(*m, parent)) {
         // A top-level section is named by its marker alone; deeper chunks by marker and index.
-        Walk(Parent{m, pos + marker::kHeaderSize, end, parent.chunkMarker ? here : label});
+        walk(Parent{m, pos + marker::kHeaderSize, end, parent.chunkMarker ? here : label});
       }
       pos = end + 1;
     }
@@ -98,7 +98,7 @@ class Walker {
     return static_cast<std::uint16_t>(*image_.byteAt(pos) | *image_.byteAt(pos + 1) << 8);
   }
 
-  void Count(std::uint16_t m, const Parent& parent) {
+  void count(std::uint16_t m, const Parent& parent) {
     if (!parent.chunkMarker) return;
     auto& counts = result_.counts;
     if (*parent.chunkMarker == marker::kObjectsSection && m == marker::kObject) ++counts.objects;
@@ -107,11 +107,11 @@ class Walker {
     if (*parent.chunkMarker == marker::kScriptSection && m == marker::kScript) ++counts.scripts;
   }
 
-  static std::string Join(const std::string& path, const std::string& element) {
+  static std::string join(const std::string& path, const std::string& element) {
     return path.empty() ? element : path + " > " + element;
   }
 
-  void Fail(Pos position, std::string path, std::string problem) {
+  void fail(Pos position, std::string path, std::string problem) {
     result_.damage = ChunkFinding{position, std::move(path), std::move(problem)};
   }
 
@@ -122,7 +122,7 @@ class Walker {
 }  // namespace
 
 Result<ChunkCheck> CheckChunks(const SceneImage& image) {
-  return CheckedRead(image, Result<ChunkCheck>(Walker(image).Run()));
+  return CheckedRead(image, Result<ChunkCheck>(Walker(image).run()));
 }
 
 std::string FindingText(const ChunkFinding& finding) {

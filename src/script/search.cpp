@@ -33,7 +33,7 @@ std::int64_t FindIgnoringCase(std::string_view text, std::string_view needle, st
   return static_cast<std::int64_t>(hit - text.begin());
 }
 
-std::optional<std::int64_t> SearchCursor::Next(std::string_view text, std::string_view needle) {
+std::optional<std::int64_t> SearchCursor::next(std::string_view text, std::string_view needle) {
   if (position_ == -1) position_ = 0;
   const std::int64_t hit = FindIgnoringCase(text, needle, position_);
   if (hit < 0) {
@@ -44,7 +44,7 @@ std::optional<std::int64_t> SearchCursor::Next(std::string_view text, std::strin
   return hit;
 }
 
-std::optional<std::int64_t> SearchCursor::Next(std::string_view text, std::string_view needle,
+std::optional<std::int64_t> SearchCursor::next(std::string_view text, std::string_view needle,
                                                std::size_t slice,
                                                const std::function<void()>& yield) {
   if (position_ == -1) position_ = 0;

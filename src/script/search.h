@@ -25,19 +25,19 @@ class SearchCursor {
   std::int64_t position() const { return position_; }
 
   // Text3_change, and the answer Yes to "Start search again?": search from the top.
-  void Reset() { position_ = 0; }
+  void reset() { position_ = 0; }
 
   // One search step: from SearchPos (-1 counts as 0) to the end. On a hit at k it returns k and
   // SearchPos becomes k + needle length, so the next search starts after the whole hit (overlapping
   // occurrences are skipped: "aa" in "aaaa" hits 0 and 2). On a miss it returns nothing and
   // SearchPos becomes -1.
-  std::optional<std::int64_t> Next(std::string_view text, std::string_view needle);
+  std::optional<std::int64_t> next(std::string_view text, std::string_view needle);
 
   // The same step over a long text, `slice` bytes of starting positions at a time (each slice
   // reads needle length - 1 bytes into the next, so no hit across a border is missed), calling
   // `yield` between slices so that a window can handle its events. The text must not change while
   // `yield` runs.
-  std::optional<std::int64_t> Next(std::string_view text, std::string_view needle,
+  std::optional<std::int64_t> next(std::string_view text, std::string_view needle,
                                    std::size_t slice, const std::function<void()>& yield);
 
  private:

@@ -26,7 +26,7 @@ void Form1::Command4_Click() {
     // The search text is read again at every turn; characters a scene cannot hold match nothing.
     const std::optional<ByteString> needle = Utf8ToBytes(Text3_->text().toUtf8().toStdString());
     const std::optional<std::int64_t> hit =
-        state_.SearchPos.Next(RichTextBox1_->bytes(), needle ? *needle : ByteString(), kSearchSlice,
+        state_.SearchPos.next(RichTextBox1_->bytes(), needle ? *needle : ByteString(), kSearchSlice,
                               [this] { yieldToEvents(); });
     if (hit) {
       RichTextBox1_->selectRange(*hit, static_cast<std::int64_t>(needle->size()));
@@ -36,7 +36,7 @@ void Form1::Command4_Click() {
                              QStringLiteral("Start search again?"))) {
       break;
     }
-    state_.SearchPos.Reset();
+    state_.SearchPos.reset();
   }
   state_.Busy = false;
   closeIfPending();
@@ -47,7 +47,7 @@ void Form1::Text3_KeyDown(int keyCode) {
 }
 
 void Form1::Text3_change() {
-  state_.SearchPos.Reset();
+  state_.SearchPos.reset();
 }
 
 }  // namespace quorvex::ui

@@ -87,25 +87,25 @@ TEST(Search, FindsIgnoringCase) {
 TEST(Search, NextStartsAfterTheWholeHit) {
   SearchCursor cursor;
   EXPECT_EQ(cursor.position(), 0);
-  EXPECT_EQ(cursor.Next("aaaa", "aa"), 0);
+  EXPECT_EQ(cursor.next("aaaa", "aa"), 0);
   EXPECT_EQ(cursor.position(), 2);
-  EXPECT_EQ(cursor.Next("aaaa", "aa"), 2);
-  EXPECT_EQ(cursor.Next("aaaa", "aa"), std::nullopt);
+  EXPECT_EQ(cursor.next("aaaa", "aa"), 2);
+  EXPECT_EQ(cursor.next("aaaa", "aa"), std::nullopt);
   EXPECT_EQ(cursor.position(), -1);
   // After a miss the next press starts from the top.
-  EXPECT_EQ(cursor.Next("aaaa", "AA"), 0);
-  cursor.Reset();
+  EXPECT_EQ(cursor.next("aaaa", "AA"), 0);
+  cursor.reset();
   EXPECT_EQ(cursor.position(), 0);
 }
 
 TEST(Search, EmptyOverviewAndEmptySearchText) {
   SearchCursor cursor;
-  EXPECT_EQ(cursor.Next("", "wait"), std::nullopt);
+  EXPECT_EQ(cursor.next("", "wait"), std::nullopt);
   EXPECT_EQ(cursor.position(), -1);
   // An empty search text finds nothing, wherever the search starts.
   EXPECT_EQ(FindIgnoringCase("abc", "", 0), -1);
-  cursor.Reset();
-  EXPECT_EQ(cursor.Next("abc", ""), std::nullopt);
+  cursor.reset();
+  EXPECT_EQ(cursor.next("abc", ""), std::nullopt);
   EXPECT_EQ(cursor.position(), -1);
 }
 
@@ -118,7 +118,7 @@ TEST(Search, InSlicesFindsWhatTheWholeTextGives) {
       SearchCursor sliced;
       int yields = 0;
       for (int step = 0; step < 8; ++step) {
-        EXPECT_EQ(sliced.Next(text, needle, slice, [&] { ++yields; }), whole.Next(text, needle))
+        EXPECT_EQ(sliced.next(text, needle, slice, [&] { ++yields; }), whole.next(text, needle))
             << needle << " slice " << slice << " step " << step;
         EXPECT_EQ(sliced.position(), whole.position());
       }
@@ -131,7 +131,7 @@ TEST(Search, WalksTheDemoOverview) {
   const ByteString text = OverviewOf(BuildScene(DemoSceneSpec()));
   SearchCursor cursor;
   int hits = 0;
-  while (const auto hit = cursor.Next(text, "FETCH_OBJ")) {
+  while (const auto hit = cursor.next(text, "FETCH_OBJ")) {
     EXPECT_TRUE(EqualsIgnoringCase(text.substr(static_cast<std::size_t>(*hit), 9), "fetch_obj"));
     ++hits;
   }
