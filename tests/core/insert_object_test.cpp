@@ -284,7 +284,7 @@ TEST(InsertObject, RecordCompletingAFalseSectionHeaderIsRefused) {
   const int last = catalogue->firstStandaloneScriptRow - 1;  // the definition section's last row
   const auto target = ScriptSaveTargetFor(*catalogue, last);
   ASSERT_TRUE(target.ok());
-  ASSERT_TRUE(SaveScript(path, *target, "say hi \xAE").ok());
+  ASSERT_TRUE(SaveScript(path, *target, "// hi \xAE").ok());
   const Bytes saved = testing::ReadWhole(path);
 
   const auto inserted = InsertObject(path, Request("Ann", Category::Female, "Sarah2LOW.i3d"));

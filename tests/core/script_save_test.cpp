@@ -411,27 +411,28 @@ TEST_F(ScriptSaveFault, FailingWriteDuringTheTemporaryFile) {
 // The check before commit: a text the next load would read otherwise is refused, in place or
 // not, and says why.
 TEST_F(ScriptSaveFault, TextsTheNextLoadWouldMisreadAreRefused) {
-  const int tommy = RowNamed(catalogue_, "Tommy");
-  const ByteString tommyText = ScriptOf(scene_, catalogue_.rows[static_cast<std::size_t>(tommy)]);
+  const int definition = 0;  // the first definition row, which has a script
+  ASSERT_TRUE(catalogue_.rows[0].scriptLengthPos && !catalogue_.rows[0].standalone);
+  const int script = RowNamed(catalogue_, "init");
+  const ByteString definitionText = ScriptOf(scene_, catalogue_.rows[0]);
   const std::string hides =
       "This text would hide the script from the scene: it starts with a control character. "
       "Nothing was saved.";
   const struct {
-    const char* row;
+    int row;
     ByteString text;
     std::string message;
   } cases[] = {
-      {"Tommy", "say \"Brand!\xAE\"\r\n",
+      {definition, "// Brand!\xAE\r\n",
        "The characters '!\xC2\xAE' would be read as the start of a new entry. Nothing was saved."},
-      {"Tommy", "\tsay hi\r\n", hides},
-      {"Tommy", "\t" + tommyText.substr(1), hides},  // the same length: patched in place
-      {"init", "xQ\xAEy",
+      {definition, "\t// hi\r\n", hides},
+      {definition, "\t" + definitionText.substr(1), hides},  // the same length: patched in place
+      {script, "xQ\xAEy",
        "The characters 'Q\xC2\xAE' would be read as the start of a new entry. Nothing was saved."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    const auto result =
-        SaveScript(path_, TargetOf(catalogue_, RowNamed(catalogue_, c.row)), c.text);
+    const auto result = SaveScript(path_, TargetOf(catalogue_, c.row), c.text);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().kind, ErrorKind::WouldMisread);
     EXPECT_EQ(result.error().message, c.message);
