@@ -239,7 +239,7 @@ Status PosixLockedFile::checkReplaceable() {
   if (st_.st_nlink > 1) {
     return MakeError(ErrorKind::Refused,
                      Quoted(path_) + " has " + std::to_string(st_.st_nlink) +
-                         " names (hard links). A change of length writes the scene anew and "
+                         " names (hard links). This change writes the scene anew and "
                          "puts the new file in its place, which would leave the other names "
                          "with the old content. Nothing was written.");
   }
@@ -248,7 +248,7 @@ Status PosixLockedFile::checkReplaceable() {
     return MakeError(ErrorKind::Refused,
                      Quoted(path_) + " belongs to another user (user id " +
                          std::to_string(st_.st_uid) +
-                         "). A change of length writes the scene anew, and the new file would "
+                         "). This change writes the scene anew, and the new file would "
                          "belong to you instead. Nothing was written.");
   }
   return OkStatus();
@@ -282,7 +282,7 @@ Result<std::unique_ptr<NewFile>> PosixLockedFile::createReplacement(
                          " cannot be given the scene's owner and group (user id " +
                          std::to_string(st_.st_uid) + ", group id " + std::to_string(st_.st_gid) +
                          "): " + std::strerror(err) +
-                         ". A change of length would change who owns the scene. Nothing was "
+                         ". Writing the scene anew would change who owns it. Nothing was "
                          "written.");
   }
   if (::fchmod(fd, mode) != 0) {

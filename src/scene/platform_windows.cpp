@@ -218,7 +218,7 @@ class WindowsLockedFile final : public LockedFile {
     if (info_.nNumberOfLinks > 1) {
       return MakeError(ErrorKind::Refused,
                        Quoted(path_) + " has " + std::to_string(info_.nNumberOfLinks) +
-                           " names (hard links). A change of length writes the scene anew and "
+                           " names (hard links). This change writes the scene anew and "
                            "puts the new file in its place, which would leave the other names "
                            "with the old content. Nothing was written.");
     }

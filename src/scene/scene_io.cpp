@@ -116,6 +116,7 @@ Status PatchInPlace(platform::LockedFile& file, const SceneImage& current, const
   const Stretch stretch = StretchOf(plan);
   const auto old = current.bytesAt(static_cast<Pos>(stretch.offset) + 1,
                                    static_cast<Pos>(stretch.end - stretch.offset));
+  if (current.readFailure()) return *current.readFailure();
   if (!old) return MakeError(ErrorKind::ChangedOnDisk, kChangedOnDiskMessage);
   const Bytes original(old->begin(), old->end());
   Bytes patch = original;
