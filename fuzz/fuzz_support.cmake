@@ -11,6 +11,7 @@ function(quorvex_add_fuzz_support)
   endif()
   add_library(quorvex_fuzz_support STATIC
     ${QUORVEX_FUZZ_DIR}/fuzz_support.cpp
+    ${QUORVEX_FUZZ_DIR}/read_back.cpp
     ${QUORVEX_FUZZ_DIR}/save_expectations.cpp
     ${QUORVEX_FUZZ_DIR}/seed_scenes.cpp)
   target_include_directories(quorvex_fuzz_support PUBLIC ${PROJECT_SOURCE_DIR})

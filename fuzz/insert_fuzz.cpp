@@ -6,7 +6,9 @@
 //   definition section and root lengths grown by the records' lengths (the root then equals the
 //   file length);
 // - the object-parameter scan of the result finds the new object where it was written, with the
-//   values given, whenever the old objects section could be walked to its end.
+//   values given, whenever the old objects section could be walked to its end;
+// - the writer refuses exactly the insertions whose result a fresh load would read otherwise, and
+//   an objects section whose children do not fill it exactly.
 // The insert form's checks run on texts taken from the input as well.
 
 #include <cmath>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/read_back.h"
 #include "objects/insert_object.h"
 #include "objects/insert_validation.h"
 #include "objects/records.h"
@@ -113,14 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QV_FUZZ_CHECK(!request.name.empty(), "inserted an object without a name");
   fuzz::Count(request.category ? "insert: with a definition" : "insert: object only");
   const auto result = plan->apply(scene);
-  QV_FUZZ_CHECK(written.ok() && *written == WriteMode::Replaced, "the writer failed or patched");
-  QV_FUZZ_CHECK(scratch.read() == result, "the file differs from the planned content");
-  QV_FUZZ_CHECK(!scratch.tempLeftOver(), "an insertion left a .save file");
 
   // The expected bytes, assembled independently of the planner.
   const bool others = request.category == Category::Others;
   const Bytes object = BuildObjectRecord(ObjectRecordInputFor(request));
   const Pos h = *FindObjectsSection(image);
+  QV_FUZZ_CHECK(WalksToEnd(image, h), "inserted into an objects section its children do not fill");
   const std::int32_t objectsLength = *image.int32At(h + 2);
   const Pos e = h + objectsLength;
   Bytes definition;
@@ -145,6 +146,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QV_FUZZ_CHECK(result == expected, "inserted bytes");
   QV_FUZZ_CHECK(SceneImage(result).int32At(3) == static_cast<std::int64_t>(result.size()),
                 "root length = file length");
+
+  // The writer reads the result back before committing: it refuses exactly when a fresh load
+  // would list other rows than before plus the new definition.
+  fuzz::ReadBackExpectation readBack;
+  const auto objectSize = static_cast<Pos>(object.size());
+  const auto definitionSize = static_cast<Pos>(definition.size());
+  readBack.moved = [&](Pos x) {
+    return x + (x >= e ? objectSize : 0) + (x >= f ? definitionSize : 0);
+  };
+  if (request.category) readBack.newRowLengthPos = f + objectSize + 2;
+  const auto difference = fuzz::ReadBackDifference(image, SceneImage(result), readBack);
+  if (!written.ok()) {
+    QV_FUZZ_CHECK(written.error().kind == ErrorKind::WouldMisread, written.error().message);
+    QV_FUZZ_CHECK(difference.has_value(),
+                  "refused an insertion whose result reads back as "
+                  "intended: " +
+                      written.error().message);
+    QV_FUZZ_CHECK(scratch.read() == Bytes(scene.begin(), scene.end()),
+                  "a refused insertion changed the file");
+    QV_FUZZ_CHECK(!scratch.tempLeftOver(), "a refused insertion left a .save file");
+    fuzz::Count("insert: refused, the result would read otherwise");
+    return 0;
+  }
+  QV_FUZZ_CHECK(!difference, "an inserted scene reads back otherwise: " + difference.value_or(""));
+  QV_FUZZ_CHECK(*written == WriteMode::Replaced, "the writer patched");
+  QV_FUZZ_CHECK(scratch.read() == result, "the file differs from the planned content");
+  QV_FUZZ_CHECK(!scratch.tempLeftOver(), "an insertion left a .save file");
 
   // The object scan finds the new object, last in its section, with the values written.
   const auto before = ScanObjectParameters(image, {request.name});

@@ -84,9 +84,10 @@ void CheckSameRowsAfterSave(std::span<const std::uint8_t> before,
   // is the scan's own (quirky) reading of the bytes, not a fault of the save.
   Count("save: length changed");
   if (textMayHoldMarkers) return;
-  // A definition's script is found only when the byte after its length is 0x0A or above: a new
-  // text starting with a lower byte (a tab) is written correctly but no longer listed.
-  if (!saved.standalone) {
+  // A definition's script is found only when the byte after its length is 0x0A or above. The
+  // writer refuses a text that would hide a script from a fresh load; a row that only the reload
+  // after a save lists (both sections taken as seen) is not covered by that check.
+  if (!saved.standalone && (flags.defSectionSeen || flags.scriptSectionSeen)) {
     const auto first = now.byteAt(p + 4);
     if (!first || *first < 0x0A) return;
   }

@@ -6,13 +6,17 @@
 //   equal to the file length when the length changed;
 // - the catalogue of the result finds the same rows (positions after the script moved by the
 //   difference) with the new text at the saved row, wherever no stray marker near the edited bytes
-//   could legitimately change what the byte-stepping scan sees.
+//   could legitimately change what the byte-stepping scan sees;
+// - the writer, which reads its result back before committing, refuses exactly the saves whose
+//   result a fresh load would read otherwise (a text hiding the script, a text read as a marker),
+//   and then changes nothing.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "fuzz/read_back.h"
 #include "fuzz/save_expectations.h"
 #include "script/script_save.h"
 
@@ -109,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!plan) {
     const auto kind = plan.error().kind;
     QV_FUZZ_CHECK(kind == ErrorKind::Refused || kind == ErrorKind::ChangedOnDisk ||
-                      kind == ErrorKind::Damaged,
+                      kind == ErrorKind::Damaged || kind == ErrorKind::UnexpectedLayout,
                   plan.error().message);
     fuzz::Count("save: refused");
     CheckRefusalOnDisk(scene, *target, text, kind);
@@ -118,16 +122,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::Count(newLength == org ? "save: same length" : "save: length changed (planned)");
   const auto result = plan->apply(scene);
   const auto fields = fuzz::CheckSavedBytes(scene, result, *target, text);
-  if (newLength != org) {
-    fuzz::CheckSameRowsAfterSave(scene, result, *catalogue, flags, row, fields, anyBytes);
-  }
 
   auto& scratch = fuzz::Scratch();
   scratch.write(scene);
   const auto written = SaveScript(scratch.path(), *target, text);
-  QV_FUZZ_CHECK(written.ok(), written.ok() ? "" : written.error().message);
-  QV_FUZZ_CHECK(*written == (newLength == org ? WriteMode::PatchedInPlace : WriteMode::Replaced),
-                "write mode");
+  const Pos p = target->scriptLengthPos;
+  fuzz::ReadBackExpectation expected;
+  expected.moved = [&](Pos x) { return x > p + 3 ? x + (newLength - org) : x; };
+  expected.savedScriptLengthPos = p;
+  expected.savedText = text;
+  const auto difference = fuzz::ReadBackDifference(image, SceneImage(result), expected);
+  if (!written.ok()) {
+    QV_FUZZ_CHECK(written.error().kind == ErrorKind::WouldMisread, written.error().message);
+    QV_FUZZ_CHECK(difference.has_value(),
+                  "refused a save whose result reads back as intended: " + written.error().message);
+    QV_FUZZ_CHECK(scratch.read() == Bytes(scene.begin(), scene.end()),
+                  "a refused save changed the file");
+    QV_FUZZ_CHECK(!scratch.tempLeftOver(), "a refused save left a .save file");
+    fuzz::Count("save: refused, the result would read otherwise");
+    return 0;
+  }
+  QV_FUZZ_CHECK(!difference, "a saved scene reads back otherwise: " + difference.value_or(""));
+  if (newLength != org) {
+    fuzz::CheckSameRowsAfterSave(scene, result, *catalogue, flags, row, fields, anyBytes);
+  }
+  QV_FUZZ_CHECK(
+      *written == (PatchesInPlace(*plan) ? WriteMode::PatchedInPlace : WriteMode::Replaced),
+      "write mode");
   QV_FUZZ_CHECK(scratch.read() == result, "the file differs from the planned content");
   QV_FUZZ_CHECK(!scratch.tempLeftOver(), "a save left a .save file");
   return 0;

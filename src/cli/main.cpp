@@ -3,10 +3,33 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "cli/commands.h"
 #include "cli/console.h"
+
+namespace {
+
+// A whole number as scripts must write it: decimal digits without a sign, blanks or a leading zero
+// ("0" itself excepted), with a leading "-" only where negative numbers make sense. Anything else
+// ("010", "0x8", "", " 3", "+3") is refused rather than read as something the user did not mean.
+std::optional<long long> ParseDecimal(const std::string& text, bool allowNegative) {
+  std::string_view digits = text;
+  if (allowNegative && !digits.empty() && digits.front() == '-') digits.remove_prefix(1);
+  if (digits.empty() || (digits.size() > 1 && digits.front() == '0')) return std::nullopt;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace quorvex::cli;
@@ -18,7 +41,7 @@ int main(int argc, char** argv) {
   app.allow_windows_style_options(false);
 
   std::string scene;
-  long long row = 0;
+  std::string rowText;  // checked by ParseDecimal below, not by the option parser
   std::string file;
 
   auto* catalogue = app.add_subcommand("catalogue", "Print the script catalogue as JSON");
@@ -26,7 +49,7 @@ int main(int argc, char** argv) {
 
   auto* script = app.add_subcommand("script", "Print the raw script text of a row");
   script->add_option("SCENE", scene, "scene file")->required();
-  script->add_option("ROW", row, "catalogue row (0-based)")->required();
+  script->add_option("ROW", rowText, "catalogue row (0-based)")->required();
 
   auto* objects = app.add_subcommand("objects", "Print the parameters of matched objects as JSON");
   objects->add_option("SCENE", scene, "scene file")->required();
@@ -39,7 +62,7 @@ int main(int argc, char** argv) {
 
   auto* save = app.add_subcommand("save-script", "Replace a row's script with FILE (or stdin)");
   save->add_option("SCENE", scene, "scene file")->required();
-  save->add_option("ROW", row, "catalogue row (0-based)")->required();
+  save->add_option("ROW", rowText, "catalogue row (0-based)")->required();
   save->add_option("FILE", file, "file with the new text; '-' or absent reads stdin");
 
   InsertArgs insertArgs;
@@ -59,7 +82,7 @@ int main(int argc, char** argv) {
   std::string modifyRotation;
   auto* modify = app.add_subcommand("modify", "Rewrite an object's translation, rotation, size");
   modify->add_option("SCENE", scene, "scene file")->required();
-  modify->add_option("ROW", row, "catalogue row (0-based)")->required();
+  modify->add_option("ROW", rowText, "catalogue row (0-based)")->required();
   modify->add_option("--translation", modifyArgs.translation, "X,Y,Z")->required();
   modify->add_option("--size", modifyArgs.size, "X,Y,Z")->required();
   auto* modifyRotationOpt = modify->add_option("--rotation", modifyRotation, "degrees, -90..90");
@@ -86,6 +109,24 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return kExitUsage;
+  }
+
+  long long row = 0;
+  if (*script || *save || *modify) {
+    const auto parsed = ParseDecimal(rowText, false);
+    if (!parsed) {
+      std::cerr << "quorvex-cli: ROW must be a row number in plain decimal digits, not \""
+                << rowText << "\"\n";
+      return kExitUsage;
+    }
+    row = *parsed;
+  }
+  for (const auto* degrees : {&rotation, &modifyRotation}) {
+    if (!degrees->empty() && !ParseDecimal(*degrees, true)) {
+      std::cerr << "quorvex-cli: --rotation takes a whole number of degrees from -90 to 90 in "
+                   "plain decimal digits\n";
+      return kExitUsage;
+    }
   }
 
   if (*catalogue) return Catalogue(scene);

@@ -12,6 +12,7 @@
 #include "scene/catalogue.h"
 #include "scene/chunk_check.h"
 #include "scene/scene_file.h"
+#include "scene/result_check.h"
 #include "scene/scene_io.h"
 #include "scene/sha256.h"
 #include "scene/text_codec.h"
@@ -180,18 +181,31 @@ int Import(const std::string& scene, const std::string& folder) {
 
   std::vector<ImportedScript> imported;
   std::vector<ByteString> names;
-  const auto written =
-      WriteScene(PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
+  std::optional<quorvex::Catalogue> before;
+  const auto written = WriteScene(
+      PathFromUtf8(scene),
+      [&](const SceneImage& image) -> Result<EditPlan> {
         if (auto s = CheckExportedScene(image, *manifest); !s) return s.error();
         auto catalogue = ScanCatalogue(image);
         if (!catalogue) return WithDamageFinding(image, catalogue.error());
-        auto import = PlanScriptImport(image, *catalogue, std::move(changes));
+        before = std::move(*catalogue);
+        auto import = PlanScriptImport(image, *before, std::move(changes));
         if (!import) return import.error();
         imported = std::move(import->scripts);
         for (const auto& script : imported) {
-          names.push_back(catalogue->rows[static_cast<std::size_t>(script.row)].name);
+          names.push_back(before->rows[static_cast<std::size_t>(script.row)].name);
         }
         return std::move(import->plan);
+      },
+      // Every imported script must read back as its file's bytes, every row stay where it is.
+      [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
+        WriteIntent intent;
+        intent.before = &*before;
+        for (const auto& script : imported) {
+          const auto& row = before->rows[static_cast<std::size_t>(script.row)];
+          intent.scripts.push_back({*row.scriptLengthPos, script.text});
+        }
+        return CheckPlannedResult(current, plan, result, intent);
       });
   if (!written) return Failed(written.error().message);
   for (std::size_t i = 0; i < imported.size(); ++i) {

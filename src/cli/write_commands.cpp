@@ -5,15 +5,15 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/script_input.h"
 #include "objects/categories.h"
 #include "objects/insert_object.h"
 #include "objects/insert_validation.h"
@@ -22,6 +22,8 @@
 #include "scene/catalogue.h"
 #include "scene/chunk_check.h"
 #include "scene/object_params.h"
+#include "scene/result_check.h"
+#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "scene/text_codec.h"
 #include "script/script_save.h"
@@ -81,22 +83,6 @@ std::optional<int> ParseDegrees(const std::string& text) {
   return value;
 }
 
-Result<ByteString> ReadInput(const std::optional<std::string>& file) {
-  if (file) {
-    std::ifstream in(PathFromUtf8(*file), std::ios::binary);
-    if (!in) return MakeError(ErrorKind::NotReadable, "Cannot open \"" + *file + "\"");
-    ByteString text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return MakeError(ErrorKind::NotReadable, "Cannot read \"" + *file + "\"");
-    return text;
-  }
-  ByteString text;
-  char buffer[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) text.append(buffer, n);
-  if (std::ferror(stdin)) return MakeError(ErrorKind::NotReadable, "Cannot read standard input");
-  return text;
-}
-
 Error NoSuchRow(long long row, const quorvex::Catalogue& catalogue) {
   const auto count = catalogue.rows.size();
   std::string message = "no such row " + std::to_string(row) + " (the catalogue has " +
@@ -120,20 +106,47 @@ Result<quorvex::Catalogue> CatalogueWithRow(const SceneImage& image, long long r
   return catalogue;
 }
 
+// The longest text row `row` of the scene can take: what keeps the scene within the 32-bit
+// lengths. Read before the text, so that an endless source is cut off there.
+Result<std::uint64_t> RoomForScript(const std::filesystem::path& path, long long row, int index) {
+  auto opened = SceneFile::Open(path);
+  if (!opened) return opened.error();
+  const SceneImage image(**opened);
+  auto catalogue = CatalogueWithRow(image, row, index);
+  if (!catalogue) return catalogue.error();
+  auto target = ScriptSaveTargetFor(*catalogue, index);
+  if (!target) return target.error();
+  return kMaxSceneLength - static_cast<std::uint64_t>(image.length()) +
+         static_cast<std::uint64_t>(target->loadedLength);
+}
+
 }  // namespace
 
 int SaveScript(const std::string& scene, long long row, const std::optional<std::string>& file) {
-  const auto text = ReadInput(file);
+  const auto path = PathFromUtf8(scene);
+  const int index = RowIndex(row);
+  const auto room = RoomForScript(path, row, index);
+  if (!room) return Failed(room.error().message);
+  const auto text = ReadScriptText(file, *room);
   if (!text) return Failed(text.error().message);
 
-  const int index = RowIndex(row);
-  return Finish(
-      WriteScene(PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
+  // The catalogue the planner scans is also the one the result is compared with.
+  std::optional<quorvex::Catalogue> before;
+  std::optional<ScriptSaveTarget> target;
+  return Finish(WriteScene(
+      path,
+      [&](const SceneImage& image) -> Result<EditPlan> {
         auto catalogue = CatalogueWithRow(image, row, index);
         if (!catalogue) return catalogue.error();
-        auto target = ScriptSaveTargetFor(*catalogue, index);
-        if (!target) return target.error();
+        before = std::move(*catalogue);
+        auto found = ScriptSaveTargetFor(*before, index);
+        if (!found) return found.error();
+        target = *found;
         return PlanScriptSave(image, *target, *text);
+      },
+      [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
+        return CheckPlannedResult(current, plan, result,
+                                  ScriptSaveIntent(*target, *text, &*before));
       }));
 }
 
@@ -153,6 +166,13 @@ int Insert(const std::string& scene, const InsertArgs& args) {
   if (args.rotation) degrees = ParseDegrees(*args.rotation);
   if (!degrees) return Usage("--rotation takes a whole number of degrees from -90 to 90");
 
+  for (const auto* text : {&args.name, args.model ? &*args.model : nullptr}) {
+    if (text != nullptr && !IsUtf8(*text)) {
+      return Failed("The " + std::string(text == &args.name ? "name" : "model name") +
+                    " is not valid UTF-8 text (a broken or overlong byte sequence). Nothing was "
+                    "written.");
+    }
+  }
   const auto name = Utf8ToBytes(args.name);
   if (!name) {
     return Failed("The name cannot be written in the scene's character set (Windows-1252).");
@@ -192,21 +212,27 @@ int Insert(const std::string& scene, const InsertArgs& args) {
   request.rotationA = rotation.a;
   request.rotationC = rotation.c;
 
+  std::optional<quorvex::Catalogue> before;
   return Finish(WriteScene(
-      PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
+      PathFromUtf8(scene),
+      [&](const SceneImage& image) -> Result<EditPlan> {
         auto catalogue = ScanCatalogue(image);
         if (!catalogue) return WithDamageFinding(image, catalogue.error());
-        const auto known = ValidateInsert(form, RowNames(*catalogue), ParseCNumber);
+        before = std::move(*catalogue);
+        const auto known = ValidateInsert(form, RowNames(*before), ParseCNumber);
         if (known.failure) return MakeError(ErrorKind::Invalid, FailureText(*known.failure));
         // A definition adds a catalogue row; a scene already at the limit could not be listed
         // again.
-        if (category && catalogue->rows.size() >= static_cast<std::size_t>(kMaxRows)) {
+        if (category && before->rows.size() >= static_cast<std::size_t>(kMaxRows)) {
           return MakeError(ErrorKind::Refused, "The scene already lists " +
                                                    std::to_string(kMaxRows) +
                                                    " rows, the most a catalogue can hold. Nothing "
                                                    "was written.");
         }
         return PlanInsert(image, request);
+      },
+      [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
+        return CheckPlannedResult(current, plan, result, InsertIntent(request, &*before));
       }));
 }
 
@@ -230,11 +256,15 @@ int Modify(const std::string& scene, long long row, const ModifyArgs& args) {
   if (checked.failure) return Failed(FailureText(*checked.failure));
 
   const int index = RowIndex(row);
+  std::optional<quorvex::Catalogue> before;
+  std::optional<ModifyRequest> planned;
   return Finish(WriteScene(
-      PathFromUtf8(scene), [&](const SceneImage& image) -> Result<EditPlan> {
+      PathFromUtf8(scene),
+      [&](const SceneImage& image) -> Result<EditPlan> {
         auto catalogue = CatalogueWithRow(image, row, index);
         if (!catalogue) return catalogue.error();
-        const auto scan = ScanObjectParameters(image, RowNames(*catalogue));
+        before = std::move(*catalogue);
+        const auto scan = ScanObjectParameters(image, RowNames(*before));
         // A row keeps the values of the last object matched to it.
         const ObjectParams* match = nullptr;
         for (const auto& found : scan.matches) {
@@ -255,7 +285,11 @@ int Modify(const std::string& scene, long long row, const ModifyArgs& args) {
           request.rotation[0] = FloatBits(rotation.a);
           request.rotation[2] = FloatBits(rotation.c);
         }
+        planned = request;
         return PlanModify(image, request);
+      },
+      [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
+        return CheckModifiedResult(current, plan, result, *planned, &*before);
       }));
 }
 

@@ -76,6 +76,9 @@ Result<EditPlan> PlanInsert(const SceneImage& image, const InsertRequest& reques
   const Pos p = *objectsMarker;
   auto objectsLength = SectionLength(image, p + 2, "objects section");
   if (!objectsLength) return objectsLength.error();
+  // The new object goes behind the section's last child: the children must end exactly where the
+  // section does, or it would land inside one of them.
+  if (auto children = ObjectsSectionChildren(image, p); !children) return children.error();
   const Pos objectsEnd = p + *objectsLength;  // E: first position after the section
 
   const bool others = request.category == Category::Others;
@@ -130,9 +133,19 @@ Result<EditPlan> PlanInsert(const SceneImage& image, const InsertRequest& reques
   return plan;
 }
 
+WriteIntent InsertIntent(const InsertRequest& request, const Catalogue* before) {
+  WriteIntent intent;
+  intent.before = before;
+  if (request.category) intent.newDefinitionRow = request.name;
+  return intent;
+}
+
 Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request) {
   return WriteScene(
-      path, [&](const SceneImage& current) { return PlanInsert(current, request); });
+      path, [&](const SceneImage& current) { return PlanInsert(current, request); },
+      [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
+        return CheckPlannedResult(current, plan, result, InsertIntent(request, nullptr));
+      });
 }
 
 }  // namespace quorvex

@@ -18,6 +18,7 @@
 #include "objects/records.h"
 #include "scene/edit_plan.h"
 #include "scene/result.h"
+#include "scene/result_check.h"
 #include "scene/scene_image.h"
 #include "scene/scene_io.h"
 
@@ -45,7 +46,13 @@ ObjectRecordInput ObjectRecordInputFor(const InsertRequest& request);
 // the definition section.
 Result<EditPlan> PlanInsert(const SceneImage& image, const InsertRequest& request);
 
-// Locks the scene at `path`, plans against its current content and writes the change safely.
+// What an insertion means to produce, for the check before it is written: the same rows as
+// `before` (the current catalogue, or null to have it scanned) plus, with a category, the new
+// definition row.
+WriteIntent InsertIntent(const InsertRequest& request, const Catalogue* before);
+
+// Locks the scene at `path`, plans against its current content, checks the result and writes the
+// change safely.
 Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request);
 
 }  // namespace quorvex

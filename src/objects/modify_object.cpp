@@ -1,11 +1,46 @@
 #include "objects/modify_object.h"
 
+#include <algorithm>
 #include <string>
 
 #include "scene/markers.h"
+#include "scene/result_check.h"
 #include "scene/write_checks.h"
 
 namespace quorvex {
+
+namespace {
+
+ObjectValues RequestedValues(const ModifyRequest& request) {
+  return {FloatBits(request.translation[0]),
+          FloatBits(request.translation[1]),
+          FloatBits(request.translation[2]),
+          request.rotation[0],
+          request.rotation[1],
+          request.rotation[2],
+          request.rotation[3],
+          FloatBits(request.size[0]),
+          FloatBits(request.size[1]),
+          FloatBits(request.size[2])};
+}
+
+// The offsets of the ten values from P.
+constexpr Pos kValueOffsets[10] = {0, 4, 8, 18, 22, 26, 30, 40, 44, 48};
+
+}  // namespace
+
+ObjectValues ValuesOf(const ObjectParams& params) {
+  return {FloatBits(params.translation[0]),
+          FloatBits(params.translation[1]),
+          FloatBits(params.translation[2]),
+          params.rotation[0],
+          params.rotation[1],
+          params.rotation[2],
+          params.rotation[3],
+          FloatBits(params.size[0]),
+          FloatBits(params.size[1]),
+          FloatBits(params.size[2])};
+}
 
 ModifyRequest ModifyRequestFrom(const ObjectParams& params, Pos sceneLength) {
   ModifyRequest request;
@@ -17,6 +52,7 @@ ModifyRequest ModifyRequestFrom(const ObjectParams& params, Pos sceneLength) {
   }
   for (int i = 0; i < 4; ++i) request.rotation[i] = params.rotation[i];
   request.sceneLength = sceneLength;
+  request.loaded = ValuesOf(params);
   return request;
 }
 
@@ -41,29 +77,64 @@ Result<EditPlan> PlanModify(const SceneImage& image, const ModifyRequest& reques
   if (!image.contains(p, 52)) {
     return ChangedOnDisk("the object's values run past the end of the file");
   }
+  // The values go into an object of the objects section, never elsewhere.
+  const auto section = FindObjectsSection(image);
+  if (!section || *section >= nameChunk) {
+    return ChangedOnDisk("the object no longer lies in the objects section");
+  }
+  auto children = ObjectsSectionChildren(image, *section);
+  if (!children) return children.error();
+  const Pos object = nameChunk - 16;
+  if (!std::binary_search(children->begin(), children->end(), object)) {
+    return ChangedOnDisk("the object is no longer an entry of the objects section at position " +
+                         std::to_string(object));
+  }
   if (image.uint32At(p + 22) != request.rotation[1] ||
       image.uint32At(p + 30) != request.rotation[3]) {
     return ChangedOnDisk("the object's rotation is no longer what was read");
   }
+  if (request.loaded) {
+    for (std::size_t i = 0; i < 10; ++i) {
+      if (image.uint32At(p + kValueOffsets[i]) != (*request.loaded)[i]) {
+        return ChangedOnDisk(
+            "another program has changed the object's values since they were "
+            "loaded");
+      }
+    }
+  }
 
   EditPlan plan(static_cast<std::uint64_t>(image.length()));
-  auto patchFloat = [&](Pos at, float value) { return plan.patchUint32(at, FloatBits(value)); };
-  const Status steps[] = {
-      patchFloat(p, request.translation[0]),         patchFloat(p + 4, request.translation[1]),
-      patchFloat(p + 8, request.translation[2]),     plan.patchUint32(p + 18, request.rotation[0]),
-      plan.patchUint32(p + 22, request.rotation[1]), plan.patchUint32(p + 26, request.rotation[2]),
-      plan.patchUint32(p + 30, request.rotation[3]), patchFloat(p + 40, request.size[0]),
-      patchFloat(p + 44, request.size[1]),           patchFloat(p + 48, request.size[2]),
-  };
-  for (const auto& s : steps) {
-    if (!s) return s.error();
+  const ObjectValues values = RequestedValues(request);
+  for (std::size_t i = 0; i < 10; ++i) {
+    if (auto s = plan.patchUint32(p + kValueOffsets[i], values[i]); !s) return s.error();
   }
   return plan;
 }
 
+Status CheckModifiedResult(const SceneImage& current, const EditPlan& plan,
+                           const SceneImage& result, const ModifyRequest& request,
+                           const Catalogue* before) {
+  WriteIntent intent;
+  intent.before = before;
+  if (auto s = CheckPlannedResult(current, plan, result, intent); !s) return s;
+  const auto scan = ScanObjectParameters(result, {request.name});
+  bool found = false;
+  for (const auto& match : scan.matches) {
+    found = found || (match.translationPos == request.translationPos &&
+                      ValuesOf(match) == RequestedValues(request));
+  }
+  if (found) return OkStatus();
+  return CheckedRead(result, Status(MakeError(ErrorKind::WouldMisread,
+                                              "After this change the object's values would not "
+                                              "read back as the new ones. Nothing was written.")));
+}
+
 Result<WriteMode> ModifyObject(const std::filesystem::path& path, const ModifyRequest& request) {
   return WriteScene(
-      path, [&](const SceneImage& current) { return PlanModify(current, request); });
+      path, [&](const SceneImage& current) { return PlanModify(current, request); },
+      [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
+        return CheckModifiedResult(current, plan, result, request, nullptr);
+      });
 }
 
 }  // namespace quorvex

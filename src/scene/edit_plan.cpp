@@ -82,6 +82,41 @@ bool EditPlan::keepsLength() const {
                      [](const Edit& e) { return e.insert.size() == e.removeCount; });
 }
 
+Pos EditPlan::movedPosition(Pos pos) const {
+  const auto at = static_cast<std::uint64_t>(pos - 1);
+  std::int64_t shift = 0;
+  for (const auto& e : edits_) {
+    if (e.offset > at) break;
+    const auto grown =
+        static_cast<std::int64_t>(e.insert.size()) - static_cast<std::int64_t>(e.removeCount);
+    if (e.removeCount == 0 || e.offset + e.removeCount <= at) {
+      shift += grown;
+    } else {
+      break;  // inside this replacement: the same offset within it
+    }
+  }
+  return pos + shift;
+}
+
+std::optional<Pos> EditPlan::originalPosition(Pos pos) const {
+  const auto at = static_cast<std::uint64_t>(pos - 1);  // in the new content
+  std::uint64_t cursor = 0;                             // in the current file
+  std::uint64_t produced = 0;                           // new bytes before `cursor`
+  for (const auto& e : edits_) {
+    const std::uint64_t kept = e.offset - cursor;
+    if (at < produced + kept) return static_cast<Pos>(cursor + (at - produced)) + 1;
+    produced += kept;
+    if (at < produced + e.insert.size()) {
+      // A replaced byte keeps its place within a replacement of the same length.
+      if (e.insert.size() == e.removeCount) return static_cast<Pos>(e.offset + (at - produced)) + 1;
+      return std::nullopt;
+    }
+    produced += e.insert.size();
+    cursor = e.offset + e.removeCount;
+  }
+  return static_cast<Pos>(cursor + (at - produced)) + 1;
+}
+
 Bytes EditPlan::apply(std::span<const std::uint8_t> original) const {
   Bytes out;
   out.reserve(static_cast<std::size_t>(newLength()));

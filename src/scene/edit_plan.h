@@ -8,6 +8,7 @@
 // temporary file and replacing the scene with it in one rename.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -38,6 +39,13 @@ class EditPlan {
   std::uint64_t originalLength() const { return originalLength_; }
   std::uint64_t newLength() const;
   bool keepsLength() const;  // every edit replaces as many bytes as it inserts
+  // Where the byte at the 1-based position `pos` of the current file lies in the new content: moved
+  // by every edit before it (insertions at its very offset come before it). A byte inside a
+  // replaced stretch keeps its place within the replacement.
+  Pos movedPosition(Pos pos) const;
+  // The other way round: the position in the current file of the new content's byte at `pos`;
+  // absent for a byte the plan inserts.
+  std::optional<Pos> originalPosition(Pos pos) const;
 
   // The whole new content (tests, fuzzing, small files).
   Bytes apply(std::span<const std::uint8_t> original) const;

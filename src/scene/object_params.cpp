@@ -20,6 +20,37 @@ std::optional<Pos> FindObjectsSection(const SceneImage& image) {
   return FindPairFrom(image, 5, 0x00, 0x40);
 }
 
+Result<std::vector<Pos>> ObjectsSectionChildren(const SceneImage& image, Pos section) {
+  const auto length = image.int32At(section + 2);
+  const std::string where = "The objects section at position " + std::to_string(section);
+  if (!length || *length < marker::kHeaderSize || !image.contains(section, *length)) {
+    return CheckedRead(image, Result<std::vector<Pos>>(MakeError(
+                                  ErrorKind::Damaged,
+                                  where + " has a length that does not fit the file; the scene "
+                                          "looks damaged. Nothing was written.")));
+  }
+  const Pos end = section + *length;  // the first position after the section
+  std::vector<Pos> children;
+  Pos child = section + marker::kHeaderSize;
+  while (child < end) {
+    const auto childLength = image.int32At(child + 2);
+    if (!childLength || *childLength < marker::kHeaderSize || *childLength > end - child) {
+      return CheckedRead(
+          image, Result<std::vector<Pos>>(MakeError(
+                     ErrorKind::Damaged,
+                     where + " is damaged: its entry at position " + std::to_string(child) +
+                         (childLength && *childLength >= marker::kHeaderSize
+                              ? " runs past the section's end at position " + std::to_string(end)
+                              : " has a length shorter than its own header") +
+                         ", so the entries do not fill the section exactly. Nothing was "
+                         "written.")));
+    }
+    children.push_back(child);
+    child += *childLength;
+  }
+  return CheckedRead(image, Result<std::vector<Pos>>(std::move(children)));
+}
+
 namespace {
 
 Error Damaged(const std::string& what, Pos pos) {

@@ -54,4 +54,10 @@ ObjectScanResult ScanObjectParameters(const SceneImage& image,
 // Position of the first 00 40 pair at or after position 5, as every objects-section search does.
 std::optional<Pos> FindObjectsSection(const SceneImage& image);
 
+// The marker positions of the children of the objects section whose marker is at `section`,
+// walked by their lengths from the first child on. A write into the section relies on them
+// filling it exactly: Damaged, naming the position, when a child is shorter than its header or
+// runs past the section's end, or when the section's length does not fit the file.
+Result<std::vector<Pos>> ObjectsSectionChildren(const SceneImage& image, Pos section);
+
 }  // namespace quorvex

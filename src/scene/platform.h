@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -13,47 +14,67 @@
 
 namespace quorvex::platform {
 
+class NewFile;
+
 // An open scene file held exclusively: on POSIX with a non-blocking exclusive advisory lock, on
 // Windows with all sharing denied. Closed (and released) on destruction.
 class LockedFile {
  public:
   virtual ~LockedFile() = default;
+  // The file that is held: the scene's path, or, when that is a symbolic link, the file the link
+  // names. A write that replaces the scene replaces this file, so the link stays a link.
+  virtual const std::filesystem::path& path() const = 0;
   virtual Result<std::uint64_t> size() = 0;
   // Fills `out` with the bytes at the 0-based `offset`; fails when the file ends before.
   virtual Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
-  // Writes at a 0-based offset; the file does not grow past its current end.
-  virtual Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+  // Writes at a 0-based offset; the file does not grow past its current end. On failure
+  // `written` (when given) says how many of the bytes may have reached the file.
+  virtual Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                         std::uint64_t* written = nullptr) = 0;
   virtual Status flush() = 0;  // to disk
   // Appends `count` bytes of this file from the 0-based `offset` to `out` (the unchanged stretches
   // of a length-changing write). The default reads and writes them through a small buffer.
-  virtual Status copyTo(class NewFile& out, std::uint64_t offset, std::uint64_t count);
-  // Gives up the hold just before the scene is replaced by its new content. Windows cannot replace
-  // a file that is still open; POSIX can, and keeps the lock until the end.
-  virtual void releaseBeforeReplace() {}
+  virtual Status copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count);
+  // Refuses (Refused, with the reason) when replacing this file by a new one would lose something
+  // a rename cannot carry over: the other names of a file with several hard links, or on POSIX an
+  // owner that this user cannot give to a new file.
+  virtual Status checkReplaceable() = 0;
+  // Creates `temp`, which must not exist yet (TempExists when it does), as the future scene: on
+  // POSIX with the scene's permission bits from the start and with its owner and group.
+  virtual Result<std::unique_ptr<NewFile>> createReplacement(const std::filesystem::path& temp) = 0;
+  // Puts `temp` (made by createReplacement, flushed and closed) in this file's place in one step.
+  // POSIX renames it over the file, still holding the lock, and makes the rename durable. Windows
+  // cannot replace a file that is open, so the hold is given up first; the replacement then
+  // refuses should another program have changed the scene since, and waits out a brief hold by
+  // a virus scanner or indexer. It uses ReplaceFileW, which keeps the scene's attributes and
+  // security, or MoveFileExW where the file system cannot do that.
+  virtual Status replaceWith(const std::filesystem::path& temp) = 0;
 };
 
-// Opens for reading and writing with the exclusive hold; Locked when another holder exists.
+// Opens a regular file for reading and writing with the exclusive hold, never blocking: a folder,
+// a FIFO, a device or a socket is refused before anything waits on it. Locked when another holder
+// exists. After the hold is taken the path must still name the held file (a writer may have
+// replaced the scene between the open and the lock); otherwise the open is made again, a few times
+// at most.
 Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path);
 
 // Opens the scene for reading with the exclusive probe taken and released at once.
 Status ProbeNotHeld(const std::filesystem::path& path);
 
-// A new file that must not exist yet (TempExists when it does), written sequentially.
+// A new file, written sequentially.
 class NewFile {
  public:
   virtual ~NewFile() = default;
   virtual Status write(std::span<const std::uint8_t> bytes) = 0;
   virtual Status flushAndClose() = 0;  // data on disk, handle closed
 };
-Result<std::unique_ptr<NewFile>> CreateExclusive(const std::filesystem::path& path);
 // The refusal when the temporary file already exists; `quotedPath` as the platform shows paths.
 Error TempExistsError(const std::string& quotedPath);
 
-// Replaces `target` with `source` in one step (POSIX: rename and sync the folder; Windows:
-// MoveFileExW with replace-existing and write-through).
-Status ReplaceFile(const std::filesystem::path& source, const std::filesystem::path& target);
-
 // Removes a file, ignoring a missing one.
 void RemoveQuietly(const std::filesystem::path& path);
+
+// Test seam: called by OpenLocked after each open and before the lock is taken.
+std::function<void()>& BeforeLockHook();
 
 }  // namespace quorvex::platform

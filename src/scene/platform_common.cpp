@@ -19,6 +19,11 @@ Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t coun
   return OkStatus();
 }
 
+std::function<void()>& BeforeLockHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
 Error TempExistsError(const std::string& quotedPath) {
   return MakeError(ErrorKind::TempExists,
                    "The temporary file " + quotedPath +

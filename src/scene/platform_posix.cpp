@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "scene/platform.h"
 #include "scene/scene_file.h"
+#include "scene/write_checks.h"
 
 namespace quorvex {
 
@@ -74,10 +76,9 @@ Status ReadAll(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
     if (n == 0) {
-      return MakeError(ErrorKind::ChangedOnDisk,
-                       "Cannot read " + Quoted(path) +
-                           ": the file became shorter while it was read (another program "
-                           "changed it)");
+      return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
+                                                     Quoted(path) +
+                                                     " became shorter while it was read)");
     }
     done += static_cast<std::size_t>(n);
   }
@@ -88,8 +89,11 @@ class PosixNewFile;
 
 class PosixLockedFile final : public LockedFile {
  public:
-  PosixLockedFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+  PosixLockedFile(int fd, std::filesystem::path path, const struct stat& st)
+      : fd_(fd), path_(std::move(path)), st_(st) {}
   ~PosixLockedFile() override { ::close(fd_); }  // closing releases the lock
+
+  const std::filesystem::path& path() const override { return path_; }
 
   Status copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) override;
 
@@ -105,7 +109,9 @@ class PosixLockedFile final : public LockedFile {
     return ReadAll(fd_, offset, out, path_);
   }
 
-  Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+  Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                 std::uint64_t* written) override {
+    if (written != nullptr) *written = 0;
     auto length = size();
     if (!length) return length.error();
     if (offset > *length || bytes.size() > *length - offset) {
@@ -117,9 +123,13 @@ class PosixLockedFile final : public LockedFile {
       const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
                                  static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return SystemError(ErrorKind::WriteFailed, "Cannot write " + Quoted(path_), errno);
+      if (n < 0) {
+        if (written != nullptr) *written = done;
+        return SystemError(ErrorKind::WriteFailed, "Cannot write " + Quoted(path_), errno);
+      }
       done += static_cast<std::size_t>(n);
     }
+    if (written != nullptr) *written = done;
     return OkStatus();
   }
 
@@ -130,9 +140,14 @@ class PosixLockedFile final : public LockedFile {
     return OkStatus();
   }
 
+  Status checkReplaceable() override;
+  Result<std::unique_ptr<NewFile>> createReplacement(const std::filesystem::path& temp) override;
+  Status replaceWith(const std::filesystem::path& temp) override;
+
  private:
   int fd_;
   std::filesystem::path path_;
+  struct stat st_;  // as found under the lock
 };
 
 class PosixNewFile final : public NewFile {
@@ -187,8 +202,9 @@ Status PosixLockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path_), errno);
     if (n == 0) {
-      return MakeError(ErrorKind::NotReadable,
-                       "Cannot read " + Quoted(path_) + ": the file became shorter while read");
+      return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
+                                                     Quoted(path_) +
+                                                     " became shorter while it was read)");
     }
     if (auto s = WriteAll(target->fd(), std::span(buffer.data(), static_cast<std::size_t>(n)),
                           target->path());
@@ -219,43 +235,151 @@ Status ProbeNotHeld(const std::filesystem::path& path) {
   return OkStatus();
 }
 
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
-  Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  if (fd.get() < 0) {
-    const int err = errno;
-    if (err == EACCES || err == EROFS || err == EPERM) {
-      return SystemError(ErrorKind::Refused,
-                         "Cannot open " + Quoted(path) + " for writing (is it read-only?)", err);
-    }
-    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), err);
+Status PosixLockedFile::checkReplaceable() {
+  if (st_.st_nlink > 1) {
+    return MakeError(ErrorKind::Refused,
+                     Quoted(path_) + " has " + std::to_string(st_.st_nlink) +
+                         " names (hard links). This change writes the scene anew and "
+                         "puts the new file in its place, which would leave the other names "
+                         "with the old content. Nothing was written.");
   }
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
-    return SystemError(ErrorKind::NotReadable, "Cannot lock " + Quoted(path), errno);
+  const uid_t user = ::geteuid();
+  if (user != 0 && user != st_.st_uid) {
+    return MakeError(ErrorKind::Refused,
+                     Quoted(path_) + " belongs to another user (user id " +
+                         std::to_string(st_.st_uid) +
+                         "). This change writes the scene anew, and the new file would "
+                         "belong to you instead. Nothing was written.");
   }
-  return std::unique_ptr<LockedFile>(std::make_unique<PosixLockedFile>(fd.release(), path));
+  return OkStatus();
 }
 
-Result<std::unique_ptr<NewFile>> CreateExclusive(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+Result<std::unique_ptr<NewFile>> PosixLockedFile::createReplacement(
+    const std::filesystem::path& temp) {
+  // Created with the scene's permission bits (the umask can only take some away; they are put
+  // back below, before a byte of the scene is written), then given the scene's owner and group.
+  const mode_t mode = st_.st_mode & 07777;
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777);
   if (fd < 0) {
-    if (errno == EEXIST) {
-      return TempExistsError(Quoted(path));
-    }
-    return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(path), errno);
+    if (errno == EEXIST) return TempExistsError(Quoted(temp));
+    return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(temp), errno);
   }
-  return std::unique_ptr<NewFile>(std::make_unique<PosixNewFile>(fd, path));
+  auto file = std::make_unique<PosixNewFile>(fd, temp);
+  struct stat created {};
+  if (::fstat(fd, &created) != 0) {
+    const int err = errno;
+    file.reset();
+    RemoveQuietly(temp);
+    return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(temp), err);
+  }
+  if ((created.st_uid != st_.st_uid || created.st_gid != st_.st_gid) &&
+      ::fchown(fd, st_.st_uid, st_.st_gid) != 0) {
+    const int err = errno;
+    file.reset();
+    RemoveQuietly(temp);
+    return MakeError(ErrorKind::Refused,
+                     "The new content of " + Quoted(path_) +
+                         " cannot be given the scene's owner and group (user id " +
+                         std::to_string(st_.st_uid) + ", group id " + std::to_string(st_.st_gid) +
+                         "): " + std::strerror(err) +
+                         ". Writing the scene anew would change who owns it. Nothing was "
+                         "written.");
+  }
+  if (::fchmod(fd, mode) != 0) {
+    const int err = errno;
+    file.reset();
+    RemoveQuietly(temp);
+    return SystemError(ErrorKind::WriteFailed, "Cannot set the permissions of " + Quoted(temp),
+                       err);
+  }
+  return std::unique_ptr<NewFile>(std::move(file));
 }
 
-Status ReplaceFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-  // The new file takes over the scene's permission bits.
-  struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) ::chmod(source.c_str(), st.st_mode & 07777);
-  if (::rename(source.c_str(), target.c_str()) != 0) {
-    return SystemError(ErrorKind::WriteFailed, "Cannot replace " + Quoted(target), errno);
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+Error NotARegularFile(const std::filesystem::path& path) {
+  return MakeError(ErrorKind::Refused, Quoted(path) +
+                                           " is not a regular file (a device, pipe or socket), so "
+                                           "it cannot be a scene.");
+}
+
+Error FolderError(const std::filesystem::path& path) {
+  return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
+}
+
+// The file a write replaces: the path itself, or the file that a symbolic link there names.
+Result<std::filesystem::path> ReplacedPath(const std::filesystem::path& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) {
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
+  }
+  std::filesystem::path resolved(real);
+  std::free(real);
+  return resolved;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
+  constexpr int kAttempts = 8;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    auto target = ReplacedPath(path);
+    if (!target) return target.error();
+    // A special file is refused before it is opened: opening a FIFO or a device may block or act.
+    struct stat named {};
+    if (::stat(target->c_str(), &named) == 0) {
+      if (S_ISDIR(named.st_mode)) return FolderError(path);
+      if (!S_ISREG(named.st_mode)) return NotARegularFile(path);
+    }
+    Fd fd(::open(target->c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0) {
+      const int err = errno;
+      if (err == ELOOP) continue;  // the file became a link since it was looked at
+      if (err == EISDIR) return FolderError(path);
+      if (err == EACCES || err == EROFS || err == EPERM) {
+        return SystemError(ErrorKind::Refused,
+                           "Cannot open " + Quoted(path) + " for writing (is it read-only?)", err);
+      }
+      return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), err);
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+      return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
+    }
+    if (!S_ISREG(st.st_mode)) return NotARegularFile(path);
+    if (auto& hook = BeforeLockHook()) hook();
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+      return SystemError(ErrorKind::NotReadable, "Cannot lock " + Quoted(path), errno);
+    }
+    // Another writer may have put a new file in the scene's place between the open and the lock:
+    // then the file held is one that nobody reads any more, and the open is made again.
+    struct stat now {
+    }, there{};
+    if (::stat(path.c_str(), &now) != 0 || !SameFile(now, st)) continue;
+    if (::lstat(target->c_str(), &there) != 0 || !SameFile(there, st)) continue;
+    // Length, links and owner as they are under the lock.
+    if (::fstat(fd.get(), &st) != 0) {
+      return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
+    }
+    return std::unique_ptr<LockedFile>(
+        std::make_unique<PosixLockedFile>(fd.release(), std::move(*target), st));
+  }
+  return MakeError(ErrorKind::Locked, kFileUsedMessage);
+}
+
+Status PosixLockedFile::replaceWith(const std::filesystem::path& temp) {
+  if (::rename(temp.c_str(), path_.c_str()) != 0) {
+    return SystemError(ErrorKind::WriteFailed, "Cannot replace " + Quoted(path_), errno);
   }
   // Make the rename itself durable.
-  auto folder = target.parent_path();
+  auto folder = path_.parent_path();
   if (folder.empty()) folder = ".";
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
@@ -349,9 +473,8 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
     return std::unique_ptr<SceneFile>(std::make_unique<PosixSceneFile>(
         fd.release(), path, IdentityFrom(st), static_cast<std::uint64_t>(st.st_size)));
   }
-  return MakeError(ErrorKind::ChangedOnDisk,
-                   "The scene " + QuotedPath(path) +
-                       " kept being replaced while it was opened; try again.");
+  // Another program keeps putting new files in the scene's place.
+  return MakeError(ErrorKind::Locked, kFileUsedMessage);
 }
 
 }  // namespace quorvex

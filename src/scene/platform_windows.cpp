@@ -25,6 +25,7 @@
 
 #include "scene/platform.h"
 #include "scene/scene_file.h"
+#include "scene/write_checks.h"
 
 namespace quorvex::platform {
 namespace {
@@ -120,21 +121,29 @@ OVERLAPPED At(std::uint64_t offset) {
 
 // Writes every byte at `offset` (or, with no offset, at the file pointer).
 Status WriteAll(HANDLE handle, std::optional<std::uint64_t> offset,
-                std::span<const std::uint8_t> bytes, const std::filesystem::path& path) {
+                std::span<const std::uint8_t> bytes, const std::filesystem::path& path,
+                std::uint64_t* written = nullptr) {
   std::size_t done = 0;
+  struct Report {
+    std::uint64_t* to;
+    const std::size_t& done;
+    ~Report() {
+      if (to != nullptr) *to = done;
+    }
+  } report{written, done};
   while (done < bytes.size()) {
     const auto want =
         static_cast<DWORD>(std::min<std::uint64_t>(bytes.size() - done, kMaxTransfer));
-    DWORD written = 0;
+    DWORD count = 0;
     OVERLAPPED at = At(offset.value_or(0) + done);
-    if (!::WriteFile(handle, bytes.data() + done, want, &written, offset ? &at : nullptr)) {
+    if (!::WriteFile(handle, bytes.data() + done, want, &count, offset ? &at : nullptr)) {
       return SystemError(ErrorKind::WriteFailed, "Cannot write " + Quoted(path), ::GetLastError());
     }
-    if (written == 0) {
+    if (count == 0) {
       return MakeError(ErrorKind::WriteFailed,
                        "Cannot write " + Quoted(path) + ": nothing written");
     }
-    done += written;
+    done += count;
   }
   return OkStatus();
 }
@@ -163,10 +172,9 @@ Status ReadAll(HANDLE handle, std::uint64_t offset, std::span<std::uint8_t> out,
       read = 0;
     }
     if (read == 0) {
-      return MakeError(ErrorKind::ChangedOnDisk,
-                       "Cannot read " + Quoted(path) +
-                           ": the file became shorter while it was read (another program "
-                           "changed it)");
+      return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
+                                                     Quoted(path) +
+                                                     " became shorter while it was read)");
     }
     done += read;
   }
@@ -175,8 +183,11 @@ Status ReadAll(HANDLE handle, std::uint64_t offset, std::span<std::uint8_t> out,
 
 class WindowsLockedFile final : public LockedFile {
  public:
-  WindowsLockedFile(HANDLE handle, std::filesystem::path path)
-      : handle_(handle), path_(std::move(path)) {}
+  WindowsLockedFile(HANDLE handle, std::filesystem::path path,
+                    const BY_HANDLE_FILE_INFORMATION& info)
+      : handle_(handle), path_(std::move(path)), info_(info) {}
+
+  const std::filesystem::path& path() const override { return path_; }
 
   Result<std::uint64_t> size() override { return SizeOf(handle_.get(), path_); }
 
@@ -184,14 +195,16 @@ class WindowsLockedFile final : public LockedFile {
     return ReadAll(handle_.get(), offset, out, path_);
   }
 
-  Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+  Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                 std::uint64_t* written) override {
+    if (written != nullptr) *written = 0;
     auto length = size();
     if (!length) return length.error();
     if (offset > *length || bytes.size() > *length - offset) {
       return MakeError(ErrorKind::WriteFailed,
                        "Refusing to write past the end of " + Quoted(path_));
     }
-    return WriteAll(handle_.get(), offset, bytes, path_);
+    return WriteAll(handle_.get(), offset, bytes, path_, written);
   }
 
   Status flush() override {
@@ -201,11 +214,24 @@ class WindowsLockedFile final : public LockedFile {
     return OkStatus();
   }
 
-  void releaseBeforeReplace() override { handle_.close(); }
+  Status checkReplaceable() override {
+    if (info_.nNumberOfLinks > 1) {
+      return MakeError(ErrorKind::Refused,
+                       Quoted(path_) + " has " + std::to_string(info_.nNumberOfLinks) +
+                           " names (hard links). This change writes the scene anew and "
+                           "puts the new file in its place, which would leave the other names "
+                           "with the old content. Nothing was written.");
+    }
+    return OkStatus();
+  }
+
+  Result<std::unique_ptr<NewFile>> createReplacement(const std::filesystem::path& temp) override;
+  Status replaceWith(const std::filesystem::path& temp) override;
 
  private:
   Handle handle_;
   std::filesystem::path path_;
+  BY_HANDLE_FILE_INFORMATION info_;  // as found when the hold was taken
 };
 
 class WindowsNewFile final : public NewFile {
@@ -255,11 +281,69 @@ Status ProbeNotHeld(const std::filesystem::path& path) {
   return OkStatus();
 }
 
+namespace {
+
+// The identity, length and last write time of a file: what shows that another program changed it.
+struct Stamp {
+  DWORD volume = 0;
+  DWORD indexHigh = 0, indexLow = 0;
+  DWORD sizeHigh = 0, sizeLow = 0;
+  DWORD writtenHigh = 0, writtenLow = 0;
+  bool operator==(const Stamp&) const = default;
+};
+
+Stamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return Stamp{info.dwVolumeSerialNumber,
+               info.nFileIndexHigh,
+               info.nFileIndexLow,
+               info.nFileSizeHigh,
+               info.nFileSizeLow,
+               info.ftLastWriteTime.dwHighDateTime,
+               info.ftLastWriteTime.dwLowDateTime};
+}
+
+// The information of the file `path` names now. Opened with no access at all, which no share mode
+// forbids: it works while another program holds the file.
+std::optional<BY_HANDLE_FILE_INFORMATION> InfoOf(const std::filesystem::path& path) {
+  Handle handle(::CreateFileW(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
+  return info;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// The file a symbolic link at `path` names, as a path the W functions take; `path` itself when it
+// is no link.
+std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path) {
+  if (!HasAttribute(path, FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+  std::wstring buffer(1024, L'\0');
+  DWORD length =
+      ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  }
+  if (length == 0 || length >= buffer.size()) return path;
+  buffer.resize(length);
+  // "\\?\C:\..." shows as "C:\..."; the W functions take either.
+  if (buffer.rfind(L"\\\\?\\", 0) == 0 && buffer.size() > 6 && buffer[5] == L':')
+    buffer.erase(0, 4);
+  return std::filesystem::path(buffer);
+}
+
+}  // namespace
+
 // The scene is held with all sharing denied, like the probe: nobody else can open it while a
-// write runs, and a second Quorvex sees "File used by another program". Windows refuses to
-// replace a file that is open, even one shared for deletion, so the writer gives the hold up
-// (releaseBeforeReplace) just before the one-step replace; the moment in between is harmless
-// because the scene on disk is then still the complete old content.
+// write runs, and a second Quorvex sees "File used by another program". Held that way, the file
+// can be neither renamed nor replaced, so the path goes on naming it; it is checked all the same.
 Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
   if (IsFolder(path)) {
     return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
@@ -267,55 +351,126 @@ Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path
   // The read-only flag is honoured even where the file system would let a privileged account
   // write anyway (Wine run as root): the modder set it to protect the scene.
   if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) return ReadOnly(path, ERROR_ACCESS_DENIED);
-  HANDLE handle = OpenUnshared(path, GENERIC_READ | GENERIC_WRITE);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD code = ::GetLastError();
-    if (HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
-    if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return ReadOnly(path, code);
-    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
+  constexpr int kAttempts = 8;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    Handle handle(OpenUnshared(path, GENERIC_READ | GENERIC_WRITE));
+    if (!handle.valid()) {
+      const DWORD code = ::GetLastError();
+      if (HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+      if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return ReadOnly(path, code);
+      return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
+    }
+    if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
+      return MakeError(ErrorKind::Refused, Quoted(path) +
+                                               " is not a regular file (a device, pipe or "
+                                               "socket), so it cannot be a scene.");
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle.get(), &info)) {
+      return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), ::GetLastError());
+    }
+    const auto named = InfoOf(path);
+    if (!named || !SameFile(*named, info)) continue;
+    auto target = FinalPath(handle.get(), path);
+    HANDLE held = handle.get();
+    handle.release();
+    return std::unique_ptr<LockedFile>(
+        std::make_unique<WindowsLockedFile>(held, std::move(target), info));
   }
-  return std::unique_ptr<LockedFile>(std::make_unique<WindowsLockedFile>(handle, path));
+  return MakeError(ErrorKind::Locked, kFileUsedMessage);
 }
 
-Result<std::unique_ptr<NewFile>> CreateExclusive(const std::filesystem::path& path) {
-  HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+Result<std::unique_ptr<NewFile>> WindowsLockedFile::createReplacement(
+    const std::filesystem::path& temp) {
+  // Created in the scene's folder with that folder's security; the replace gives it the scene's.
+  HANDLE handle = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
-      return TempExistsError(Quoted(path));
+      return TempExistsError(Quoted(temp));
     }
-    return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(path), code);
+    return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(temp), code);
   }
-  return std::unique_ptr<NewFile>(std::make_unique<WindowsNewFile>(handle, path));
+  return std::unique_ptr<NewFile>(std::make_unique<WindowsNewFile>(handle, temp));
 }
 
-Status ReplaceFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-  // The new file takes over the scene's hidden, system and archive flags.
+namespace {
+
+// The file system cannot merge the old file's attributes and security into the new one.
+bool ReplaceUnsupported(DWORD code) {
+  return code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION ||
+         code == ERROR_INVALID_PARAMETER || code == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// The plain rename, for file systems without ReplaceFileW: the new file takes over the scene's
+// hidden, system and archive flags first.
+bool MoveIntoPlace(const std::filesystem::path& source, const std::filesystem::path& target) {
   const DWORD old = ::GetFileAttributesW(target.c_str());
   if (old != INVALID_FILE_ATTRIBUTES) {
     const DWORD kept = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     if (kept != 0) ::SetFileAttributesW(source.c_str(), kept);
   }
+  return ::MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+Status WindowsLockedFile::replaceWith(const std::filesystem::path& temp) {
+  BY_HANDLE_FILE_INFORMATION held = info_;
+  ::GetFileInformationByHandle(handle_.get(), &held);
+  const Stamp expected = StampOf(held);
+  handle_.close();
+
   // A virus scanner or the search indexer often opens a freshly written file for a moment; such a
-  // brief hold is waited out rather than reported. A real holder is still reported after that.
+  // brief hold is waited out rather than reported. A real holder is still reported after that. A
+  // holder that changed the scene in the meantime is never overwritten.
   constexpr int kAttempts = 20;
   DWORD code = ERROR_SUCCESS;
+  bool plainRename = false;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (::MoveFileExW(source.c_str(), target.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return OkStatus();
+    const auto now = InfoOf(path_);
+    if (now && !(StampOf(*now) == expected)) {
+      RemoveQuietly(temp);
+      return MakeError(ErrorKind::ChangedOnDisk,
+                       std::string(kChangedOnDiskMessage) +
+                           " (another program changed it while it was being saved) Nothing was "
+                           "written.");
     }
+    const bool replaced = plainRename ? MoveIntoPlace(temp, path_)
+                                      : ::ReplaceFileW(path_.c_str(), temp.c_str(), nullptr, 0,
+                                                       nullptr, nullptr) != 0;
+    if (replaced) return OkStatus();
     code = ::GetLastError();
+    if (!plainRename && ReplaceUnsupported(code)) {
+      plainRename = true;
+      --attempt;
+      continue;
+    }
     if (!HeldByAnother(code) && code != ERROR_ACCESS_DENIED) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
   }
+  // Without a backup name, ReplaceFileW may have removed the scene before it failed to move the
+  // new file into its place: then the new file is the only copy, and it is put there by name.
+  const bool sceneGone = ::GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                         ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (sceneGone && ::GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (::MoveFileExW(temp.c_str(), path_.c_str(), MOVEFILE_WRITE_THROUGH)) return OkStatus();
+    return SystemError(ErrorKind::WriteFailed,
+                       "Cannot put the new content of " + Quoted(path_) +
+                           " in place; it is kept "
+                           "in " +
+                           Quoted(temp) + ", rename that file to the scene's name",
+                       ::GetLastError());
+  }
+  RemoveQuietly(temp);
   if (HeldByAnother(code)) {
     return MakeError(ErrorKind::Locked,
-                     std::string("Cannot replace ") + Quoted(target) + ": " + kFileUsedMessage);
+                     std::string("Cannot replace ") + Quoted(path_) + ": " + kFileUsedMessage);
   }
-  return SystemError(ErrorKind::WriteFailed, "Cannot replace " + Quoted(target), code);
+  return SystemError(ErrorKind::WriteFailed, "Cannot replace " + Quoted(path_), code);
 }
 
 void RemoveQuietly(const std::filesystem::path& path) {

@@ -10,19 +10,21 @@
 namespace quorvex {
 
 enum class ErrorKind {
-  NoFile,         // no scene selected / path empty
-  Locked,         // another program holds the file
-  NotReadable,    // the file could not be opened or read
-  TooManyRows,    // more than 5001 catalogue rows
-  Damaged,        // a length or count in the file points outside it, backwards, or overflows
-  NoSuchRow,      // a row index that the catalogue does not have
-  NoScript,       // the row has no script position
-  NoObject,       // modify: no object position recorded for the row in this scene
-  ChangedOnDisk,  // the file is no longer what the scan saw
-  Refused,        // a write that would lose or corrupt data
-  TempExists,     // the ".save" temporary file already exists
-  WriteFailed,    // an I/O error while writing; the scene is unchanged
-  Invalid,        // user input rejected
+  NoFile,            // no scene selected / path empty
+  Locked,            // another program holds the file
+  NotReadable,       // the file could not be opened or read
+  TooManyRows,       // more than 5001 catalogue rows
+  Damaged,           // a length or count in the file points outside it, backwards, or overflows
+  NoSuchRow,         // a row index that the catalogue does not have
+  NoScript,          // the row has no script position
+  NoObject,          // modify: no object position recorded for the row in this scene
+  ChangedOnDisk,     // the file is no longer what the scan saw
+  UnexpectedLayout,  // the file is as the scan saw it, but not laid out as a write needs it
+  WouldMisread,      // the result of a write would not read back as intended; nothing was written
+  Refused,           // a write that would lose or corrupt data
+  TempExists,        // the ".save" temporary file already exists
+  WriteFailed,       // an I/O error while writing; the scene is unchanged
+  Invalid,           // user input rejected
 };
 
 // The text shown for a scene that another program holds open.

@@ -4,13 +4,20 @@
 #include <limits>
 #include <vector>
 
+#include "scene/planned_content.h"
 #include "scene/platform.h"
 #include "scene/scene_file.h"
+#include "scene/write_checks.h"
 
 namespace quorvex {
 namespace {
 
 std::optional<std::uint64_t> g_failAfterBytes;
+bool g_failRestore = false;
+
+Error InjectedFailure() {
+  return MakeError(ErrorKind::WriteFailed, "Cannot write: No space left on device");
+}
 
 std::string Quoted(const std::filesystem::path& path) { return QuotedPath(path); }
 
@@ -35,20 +42,12 @@ class LockedFileSource final : public ByteSource {
   std::uint64_t size_;
 };
 
-// The bytes at a 0-based offset, as read now.
-Bytes Span(const SceneImage& image, std::uint64_t offset, std::uint64_t count) {
-  const auto bytes = image.bytesAt(static_cast<Pos>(offset) + 1, static_cast<Pos>(count));
-  return bytes ? Bytes(bytes->begin(), bytes->end()) : Bytes();
-}
-
 // Counts the bytes written by one write operation for the failure seam.
 class WriteBudget {
  public:
   Status spend(std::uint64_t count) {
     written_ += count;
-    if (g_failAfterBytes && written_ > *g_failAfterBytes) {
-      return MakeError(ErrorKind::WriteFailed, "Cannot write: No space left on device");
-    }
+    if (g_failAfterBytes && written_ > *g_failAfterBytes) return InjectedFailure();
     return OkStatus();
   }
 
@@ -81,61 +80,99 @@ Status StreamNewContent(platform::NewFile& out, platform::LockedFile& scene, std
   return out.flushAndClose();
 }
 
-// One in-place write: nearby edits of a same-length plan merged, with the bytes between them as
-// they are, so that the ten values of a modified object go to the file in a single write.
-struct Patch {
+// The stretch of the file an in-place plan rewrites: from its first edit to the end of its last.
+struct Stretch {
   std::uint64_t offset = 0;
-  Bytes bytes;     // the new bytes
-  Bytes original;  // the bytes they replace, for putting back after a failure
+  std::uint64_t end = 0;
 };
 
-std::vector<Patch> MergedPatches(const SceneImage& current, const EditPlan& plan) {
-  constexpr std::uint64_t kMaxGap = 4096;
-  std::vector<Patch> patches;
-  for (const auto& e : plan.edits()) {
-    if (!patches.empty()) {
-      auto& last = patches.back();
-      const auto lastEnd = last.offset + last.bytes.size();
-      if (e.offset >= lastEnd && e.offset - lastEnd <= kMaxGap) {
-        const auto gap = Span(current, lastEnd, e.offset - lastEnd);
-        last.bytes.insert(last.bytes.end(), gap.begin(), gap.end());
-        last.bytes.insert(last.bytes.end(), e.insert.begin(), e.insert.end());
-        const auto old = Span(current, lastEnd, e.offset - lastEnd + e.removeCount);
-        last.original.insert(last.original.end(), old.begin(), old.end());
-        continue;
-      }
-    }
-    const auto old = Span(current, e.offset, e.removeCount);
-    patches.push_back(Patch{e.offset, e.insert, Bytes(old.begin(), old.end())});
-  }
-  return patches;
+Stretch StretchOf(const EditPlan& plan) {
+  Stretch stretch{plan.edits().front().offset, 0};
+  for (const auto& e : plan.edits()) stretch.end = std::max(stretch.end, e.offset + e.removeCount);
+  return stretch;
 }
 
-// Same-length plan: patch the bytes in place. Should a write fail part-way, the bytes already
-// written are put back as they were (kept aside first).
+// One write at `offset`, with the failure seam: an injected failure writes the allowed part of
+// the bytes first, as a disk that fills up part-way would.
+Status SeamedWrite(platform::LockedFile& file, std::uint64_t offset,
+                   std::span<const std::uint8_t> bytes, std::uint64_t& written, bool restoring) {
+  written = 0;
+  if (g_failAfterBytes && (restoring ? g_failRestore : bytes.size() > *g_failAfterBytes)) {
+    const auto part = restoring ? 0 : static_cast<std::size_t>(*g_failAfterBytes);
+    if (auto s = file.writeAt(offset, bytes.first(part), &written); !s) return s;
+    return InjectedFailure();
+  }
+  return file.writeAt(offset, bytes, &written);
+}
+
+std::string Range(std::uint64_t offset, std::uint64_t end) {
+  return "positions " + std::to_string(offset + 1) + " to " + std::to_string(end);
+}
+
+// Same-length plan inside one page: the stretch is rewritten with one write. Should that write or
+// the flush fail, the whole stretch is put back as it was (bytes the write may have changed in
+// part included); should that fail too, the message says which bytes are damaged.
 Status PatchInPlace(platform::LockedFile& file, const SceneImage& current, const EditPlan& plan) {
-  const std::vector<Patch> patches = MergedPatches(current, plan);
-  WriteBudget budget;
-  std::size_t written = 0;
-  Status status = OkStatus();
-  for (const auto& patch : patches) {
-    status = budget.spend(patch.bytes.size());
-    if (status) status = file.writeAt(patch.offset, patch.bytes);
-    if (!status) break;
-    ++written;
+  const Stretch stretch = StretchOf(plan);
+  const auto old = current.bytesAt(static_cast<Pos>(stretch.offset) + 1,
+                                   static_cast<Pos>(stretch.end - stretch.offset));
+  if (current.readFailure()) return *current.readFailure();
+  if (!old) return MakeError(ErrorKind::ChangedOnDisk, kChangedOnDiskMessage);
+  const Bytes original(old->begin(), old->end());
+  Bytes patch = original;
+  for (const auto& e : plan.edits()) {
+    std::copy(e.insert.begin(), e.insert.end(),
+              patch.begin() + static_cast<std::ptrdiff_t>(e.offset - stretch.offset));
+  }
+
+  std::uint64_t written = 0;
+  Status status = SeamedWrite(file, stretch.offset, patch, written, false);
+  if (!status && written == 0) {
+    return MakeError(status.error().kind, status.error().message + ". The scene is unchanged.");
   }
   if (status) status = file.flush();
-  if (!status) {
-    for (std::size_t i = 0; i < written; ++i) file.writeAt(patches[i].offset, patches[i].original);
-    file.flush();
+  if (status) return status;
+
+  std::uint64_t restored = 0;
+  Status restore = SeamedWrite(file, stretch.offset, original, restored, true);
+  if (restore) restore = file.flush();
+  if (restore) {
+    return MakeError(status.error().kind, status.error().message + ". The scene is unchanged.");
   }
-  return status;
+  // The bytes the failed write reached are the ones that may now differ (when that is not known,
+  // the whole stretch).
+  const std::uint64_t reached = written > 0 ? stretch.offset + written : stretch.end;
+  return MakeError(status.error().kind, status.error().message +
+                                            ". Putting the old bytes back failed as well (" +
+                                            restore.error().message + "): the scene's bytes at " +
+                                            Range(stretch.offset, reached) +
+                                            " may be damaged. Restore the scene from a copy.");
+}
+
+Status Verify(const Verifier& verifier, const SceneImage& current, const ByteSource& source,
+              const EditPlan& plan) {
+  if (!verifier) return OkStatus();
+  const PlannedContent planned(source, plan);
+  const SceneImage result(planned);
+  return CheckedRead(current, CheckedRead(result, verifier(current, plan, result)));
 }
 
 }  // namespace
 
-void InjectWriteFailureForTesting(std::optional<std::uint64_t> afterBytes) {
+void InjectWriteFailureForTesting(std::optional<std::uint64_t> afterBytes, bool restoreFails) {
   g_failAfterBytes = afterBytes;
+  g_failRestore = restoreFails;
+}
+
+void InjectBeforeLockForTesting(std::function<void()> hook) {
+  platform::BeforeLockHook() = std::move(hook);
+}
+
+bool PatchesInPlace(const EditPlan& plan) {
+  if (plan.edits().empty() || !plan.keepsLength()) return false;
+  constexpr std::uint64_t kPage = 4096;
+  const Stretch stretch = StretchOf(plan);
+  return stretch.end > stretch.offset && stretch.offset / kPage == (stretch.end - 1) / kPage;
 }
 
 std::filesystem::path TempPathFor(const std::filesystem::path& scene) {
@@ -152,8 +189,9 @@ std::filesystem::path PathFromUtf8(const std::string& utf8) {
 #endif
 }
 
-Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& planner) {
-  if (path.empty()) return MakeError(ErrorKind::NoFile, "****** Select File ******");
+Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& planner,
+                             const Verifier& verifier) {
+  if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
   auto opened = platform::OpenLocked(path);
   if (!opened) return opened.error();
   auto& file = **opened;
@@ -167,8 +205,8 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
   auto plan = CheckedRead(current, planner(current));
   if (!plan) return plan.error();
   if (plan->originalLength() != *size) {
-    return MakeError(ErrorKind::ChangedOnDisk,
-                     "The scene changed on disk while it was being saved; reload it.");
+    return ChangedOnDisk("the file is now " + std::to_string(*size) + " bytes long; it was " +
+                         std::to_string(plan->originalLength()) + " bytes when read");
   }
   if (plan->edits().empty()) return WriteMode::NothingWritten;
   if (plan->newLength() > kMaxSceneLength) {
@@ -176,22 +214,24 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
                      "The change would make the scene larger than 2 GiB, beyond what its 32-bit "
                      "lengths can describe. Nothing was written.");
   }
+  // Nothing is written before the result has been read back as the next load will read it.
+  if (auto s = Verify(verifier, current, source, *plan); !s) return s.error();
 
-  if (plan->keepsLength()) {
+  if (PatchesInPlace(*plan)) {
     if (auto s = PatchInPlace(file, current, *plan); !s) return s.error();
     return WriteMode::PatchedInPlace;
   }
 
-  const auto temp = TempPathFor(path);
-  auto created = platform::CreateExclusive(temp);
+  if (auto s = file.checkReplaceable(); !s) return s.error();
+  const auto temp = TempPathFor(file.path());
+  auto created = file.createReplacement(temp);
   if (!created) return created.error();
   if (auto s = StreamNewContent(**created, file, *size, *plan); !s) {
     created->reset();
     platform::RemoveQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
   }
-  file.releaseBeforeReplace();
-  if (auto s = platform::ReplaceFile(temp, path); !s) {
+  if (auto s = file.replaceWith(temp); !s) {
     platform::RemoveQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
   }

@@ -52,8 +52,11 @@ std::string BytesToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::optional<ByteString> Utf8ToBytes(std::string_view utf8) {
-  ByteString out;
+namespace {
+
+// The characters of a UTF-8 text; absent when it is not valid UTF-8.
+std::optional<std::u32string> DecodeUtf8(std::string_view utf8) {
+  std::u32string out;
   out.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
@@ -80,10 +83,32 @@ std::optional<ByteString> Utf8ToBytes(std::string_view utf8) {
       if ((cont & 0xC0) != 0x80) return std::nullopt;
       c = (c << 6) | (cont & 0x3F);
     }
+    // Only the shortest form of a character is UTF-8: an overlong form ("C1 81" for "A", "C0 80"
+    // for a zero byte) would slip characters past any check made on the text. Surrogates and
+    // values beyond U+10FFFF are not characters either.
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    out.push_back(c);
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool IsUtf8(std::string_view text) {
+  return DecodeUtf8(text).has_value();
+}
+
+std::optional<ByteString> Utf8ToBytes(std::string_view utf8) {
+  const auto characters = DecodeUtf8(utf8);
+  if (!characters) return std::nullopt;
+  ByteString out;
+  out.reserve(characters->size());
+  for (const char32_t c : *characters) {
     const auto byte = UnicodeToCp1252(c);
     if (!byte) return std::nullopt;
     out.push_back(static_cast<char>(*byte));
-    i += static_cast<std::size_t>(extra) + 1;
   }
   return out;
 }

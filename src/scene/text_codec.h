@@ -19,6 +19,8 @@ std::optional<std::uint8_t> UnicodeToCp1252(char32_t ch);
 
 // Raw scene bytes to UTF-8 (for JSON and terminals).
 std::string BytesToUtf8(std::string_view bytes);
+// Whether a text is valid UTF-8: shortest forms only, no surrogates, nothing beyond U+10FFFF.
+bool IsUtf8(std::string_view text);
 // UTF-8 to raw scene bytes; absent when the text is not valid UTF-8 or holds a character the code
 // page cannot hold.
 std::optional<ByteString> Utf8ToBytes(std::string_view utf8);

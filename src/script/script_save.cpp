@@ -1,5 +1,6 @@
 #include "script/script_save.h"
 
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -27,6 +28,18 @@ bool Encloses(const SceneImage& image, Pos lengthPos, Pos first, Pos last) {
 
 Error Refused(const std::string& why) {
   return MakeError(ErrorKind::Refused, why + " Nothing was written.");
+}
+
+// The bytes at pos are exactly `text`.
+bool SameBytes(const SceneImage& image, Pos pos, const ByteString& text) {
+  std::size_t done = 0;
+  bool same = true;
+  const bool inside = image.forEachRun(
+      pos, static_cast<Pos>(text.size()), [&](std::span<const std::uint8_t> piece) {
+        same = same && std::memcmp(piece.data(), text.data() + done, piece.size()) == 0;
+        done += piece.size();
+      });
+  return inside && same;
 }
 
 }  // namespace
@@ -66,19 +79,13 @@ Result<EditPlan> PlanScriptSave(const SceneImage& image,
     return Refused("The script recorded at position " + std::to_string(p) +
                    " runs past the end of the file.");
   }
+  if (target.loadedText && (static_cast<std::int64_t>(target.loadedText->size()) != org ||
+                            !SameBytes(image, p + 4, *target.loadedText))) {
+    return ChangedOnDisk("another program has changed the script's text since it was loaded");
+  }
   const auto entryMarker = target.standalone ? marker::kScript : marker::kDefinition;
   if (auto s = CheckMarkerBefore(image, target.entryLengthPos, entryMarker, "row's chunk"); !s) {
     return s.error();
-  }
-  if (!target.standalone) {
-    if (!target.scriptChunkLengthPos) {
-      return Refused("The definition has no recorded parameters chunk.");
-    }
-    if (auto s = CheckMarkerBefore(image, *target.scriptChunkLengthPos, marker::kDefinitionParams,
-                                   "parameters chunk holding the script");
-        !s) {
-      return s.error();
-    }
   }
 
   const auto newLength = static_cast<std::int64_t>(newText.size());
@@ -103,6 +110,23 @@ Result<EditPlan> PlanScriptSave(const SceneImage& image,
   const std::string sectionName = target.standalone ? "script section" : "definition section";
   if (auto s = CheckMarkerBefore(image, *target.sectionLengthPos, sectionMarker, sectionName); !s) {
     return s.error();
+  }
+  if (!target.standalone) {
+    // The script's length is also counted by the definition's third sub-chunk, which the layout
+    // puts behind the kind sub-chunk. The scan takes that place on trust; a definition laid out
+    // otherwise cannot have its length corrected safely (the file is as it was read: this is not
+    // a change on disk).
+    if (!target.scriptChunkLengthPos) {
+      return Refused("The definition has no recorded parameters chunk.");
+    }
+    if (!image.markerAt(*target.scriptChunkLengthPos - 2, marker::kDefinitionParams)) {
+      return MakeError(ErrorKind::UnexpectedLayout,
+                       "This definition is not laid out as the scene format describes: its "
+                       "script does not lie in a parameters chunk (0xAE24) at position " +
+                           std::to_string(*target.scriptChunkLengthPos - 2) +
+                           ", so the script's length cannot be changed safely. A text of the "
+                           "same length can be saved. Nothing was written.");
+    }
   }
 
   std::vector<EnclosingLength> lengths{{3, "root length"},
@@ -131,11 +155,23 @@ Result<EditPlan> PlanScriptSave(const SceneImage& image,
   return plan;
 }
 
+WriteIntent ScriptSaveIntent(const ScriptSaveTarget& target, const ByteString& newText,
+                             const Catalogue* before) {
+  WriteIntent intent;
+  intent.before = before;
+  intent.scripts.push_back({target.scriptLengthPos, newText});
+  intent.nothingDone = "Nothing was saved.";
+  return intent;
+}
+
 Result<WriteMode> SaveScript(const std::filesystem::path& path, const ScriptSaveTarget& target,
                              const ByteString& newText) {
-  return WriteScene(path, [&](const SceneImage& current) {
-    return PlanScriptSave(current, target, newText);
-  });
+  return WriteScene(
+      path, [&](const SceneImage& current) { return PlanScriptSave(current, target, newText); },
+      [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
+        return CheckPlannedResult(current, plan, result,
+                                  ScriptSaveIntent(target, newText, nullptr));
+      });
 }
 
 }  // namespace quorvex

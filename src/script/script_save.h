@@ -12,7 +12,10 @@
 //
 // Before anything is written the scene is checked against what the catalogue scan recorded: the
 // same file length, the expected marker in front of every length field that will be corrected,
-// the loaded script length at its field, and the text inside the file.
+// the loaded script length at its field, the text inside the file and, when the caller gives it,
+// the loaded text itself (another program's edit of the same length is never overwritten). Then
+// the result is read back as the next load will read it (result_check.h): a text that would hide
+// the script or be read as the start of a new entry is refused.
 
 #include <cstdint>
 #include <filesystem>
@@ -22,6 +25,7 @@
 #include "scene/catalogue.h"
 #include "scene/edit_plan.h"
 #include "scene/result.h"
+#include "scene/result_check.h"
 #include "scene/scene_image.h"
 #include "scene/scene_io.h"
 
@@ -38,6 +42,9 @@ struct ScriptSaveTarget {
   std::optional<Pos> sectionLengthPos;
   std::int32_t loadedLength = 0;  // the script's length as loaded ("org")
   Pos sceneLength = 0;            // the file length the scan saw
+  // The script's bytes as they were loaded. When given, the save refuses should the file hold
+  // other bytes there now; without it only the length is compared.
+  std::optional<ByteString> loadedText;
 };
 
 // The target of catalogue row `row`. Fails with NoSuchRow or NoScript (a row without a script
@@ -46,11 +53,19 @@ Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row
 
 // The edits that write `newText` (Windows-1252 bytes) over the script, checked against `image`,
 // the file's present content. Errors: ChangedOnDisk when the file is no longer what the scan saw,
-// Refused when a length change cannot be made without losing or corrupting data.
+// UnexpectedLayout when a length change would have to correct a parameters chunk that is not
+// where the layout puts it, Refused when a length change cannot be made without losing or
+// corrupting data.
 Result<EditPlan> PlanScriptSave(const SceneImage& image,
                                 const ScriptSaveTarget& target, const ByteString& newText);
 
-// Locks the scene at `path`, plans against its current content and writes the change safely.
+// What a save means to produce, for the check before it is written: the same rows as `before`
+// (the current catalogue, or null to have it scanned), the saved one reading back as `newText`.
+WriteIntent ScriptSaveIntent(const ScriptSaveTarget& target, const ByteString& newText,
+                             const Catalogue* before);
+
+// Locks the scene at `path`, plans against its current content, checks the result and writes the
+// change safely.
 Result<WriteMode> SaveScript(const std::filesystem::path& path, const ScriptSaveTarget& target,
                              const ByteString& newText);
 

@@ -46,7 +46,8 @@ void Form1::Save_Click() {
   }
   target->loadedLength = loadedLength;
   target->sceneLength = scene.length;
-  // The text as loaded, scene.shownScript->text, is what the file must still hold there.
+  // The file must still hold the text as it was loaded: another program's edit is not overwritten.
+  target->loadedText = scene.shownScript->text;
   Result<WriteMode> saved = SaveScript(scene.path, *target, text.bytes);
   if (!saved) {
     // Nothing was written; the text stays in the box, still "--- Not Saved! ---".

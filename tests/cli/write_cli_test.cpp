@@ -2,6 +2,7 @@
 // exit statuses, the messages and the scene afterwards.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -125,7 +126,6 @@ TEST_F(WriteCli, SaveScriptFromFileAndFromStandardInput) {
 TEST_F(WriteCli, SaveScriptRefusals) {
   ExpectRefused(Cli({"save-script", scene_, std::to_string(Row("Vel"))}, Bytes{'x'}), "no script");
   ExpectRefused(Cli({"save-script", scene_, "99"}, Bytes{'x'}), "no such row 99");
-  ExpectRefused(Cli({"save-script", scene_, "-1"}, Bytes{'x'}), "no such row -1");
   ExpectRefused(Cli({"save-script", scene_, "0", (dir_ / "missing.txt").string()}), "missing.txt");
   WriteFile(scene_ + ".save", Bytes{'k'});
   ExpectRefused(Cli({"save-script", scene_, "0"}, Bytes{'x'}), "scene2.bin.save");
@@ -133,7 +133,44 @@ TEST_F(WriteCli, SaveScriptRefusals) {
   fs::remove(scene_ + ".save");
   EXPECT_EQ(Cli({"save-script", scene_}).status, 1);
   EXPECT_EQ(Cli({"save-script", scene_, "zero"}).status, 1);
+  // The new text comes from a text file or a pipe, never without bound.
+  ExpectRefused(Cli({"save-script", scene_, "0", dir_.string()}), "it is a folder");
+  ExpectRefused(Cli({"save-script", scene_, "0", "/dev/zero"}), "not a text file or a pipe");
+  ExpectRefused(Cli({"save-script", scene_, "0", "/proc/self/mem"}), "Cannot read");
   EXPECT_EQ(Cli({"save-script", (dir_ / "none.bin").string(), "0"}, Bytes{'x'}).status, 2);
+}
+
+// Every whole number on the command line is plain decimal digits: anything that could be read as
+// another row ("010" as octal 8, "0x8", "" as 0, " 3", "+3", "-1") is a usage error.
+TEST_F(WriteCli, RowsAndDegreesArePlainDecimalDigits) {
+  const std::vector<std::string> values = {"--translation", "1,2,3", "--size", "1,1,1"};
+  for (const char* row : {"010", "0x8", "", " 3", "+3", "-1", "8 "}) {
+    SCOPED_TRACE(row);
+    std::vector<std::string> modify = {"modify", scene_, row};
+    modify.insert(modify.end(), values.begin(), values.end());
+    EXPECT_EQ(Cli(modify).status, 1);
+    EXPECT_EQ(Cli({"save-script", scene_, row}, Bytes{'x'}).status, 1);
+  }
+  for (const char* degrees : {"010", "+3", " 3", "0x8", "-05"}) {
+    std::vector<std::string> modify = {"modify", scene_, "0", "--rotation", degrees};
+    modify.insert(modify.end(), values.begin(), values.end());
+    EXPECT_EQ(Cli(modify).status, 1) << degrees;
+  }
+  EXPECT_EQ(Scene(), original_);
+}
+
+// The scene of a write command must be a regular file: anything else is refused at once.
+TEST_F(WriteCli, SpecialFilesAreRefusedAsScenes) {
+  const auto fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& scene : {fifo, std::string("/dev/zero")}) {
+    const auto run =
+        Cli({"insert", scene, "--name", "New", "--translation", "1,2,3", "--size", "1,1,1"});
+    EXPECT_EQ(run.status, 2) << scene;
+    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+    EXPECT_EQ(Cli({"save-script", scene, "0"}, Bytes{'x'}).status, 2) << scene;
+    EXPECT_EQ(Cli({"modify", scene, "0", "--translation", "1,2,3", "--size", "1,1,1"}).status, 2);
+  }
 }
 
 TEST_F(WriteCli, InsertFemaleWithDefaults) {
@@ -186,6 +223,11 @@ TEST_F(WriteCli, InsertRefusals) {
       Cli({"insert", scene_, "--name", "New", "--translation", "1,2,3", "--size", "1,1,"}),
       "Fill all fields");
   ExpectRefused(insert({"--name", "\xE2\x82\xAC\xE4\xB8\xAD"}), "Windows-1252");
+  // Not UTF-8: an overlong "A", an overlong zero byte, a broken sequence, a surrogate.
+  for (const char* name : {"\xC1\x81", "a\xC0\x80", "\xE2\x82", "\xED\xA0\x80"}) {
+    ExpectRefused(insert({"--name", name}), "not valid UTF-8");
+  }
+  ExpectRefused(insert({"--name", "New", "--model", "\xC1\x81.i3d"}), "not valid UTF-8");
   EXPECT_EQ(insert({"--name", "New", "--category", "bus"}).status, 1);
   EXPECT_EQ(insert({"--name", "New", "--rotation", "91"}).status, 1);
   EXPECT_EQ(insert({"--name", "New", "--rotation", "4.5"}).status, 1);

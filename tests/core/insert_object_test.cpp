@@ -13,6 +13,7 @@
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
 #include "scene/write_checks.h"
+#include "script/script_save.h"
 #include "support/scene_builder.h"
 #include "write_test_support.h"
 
@@ -248,6 +249,54 @@ TEST(InsertObject, InsertsOnDiskThroughTheTemporaryFile) {
   EXPECT_EQ(testing::ReadWhole(path), longer);
 }
 
+// An objects section one byte shorter than its children: every read looks healthy, but a new
+// object would land one byte inside the last one. Insertion and modification refuse, naming the
+// position.
+TEST(InsertObject, ObjectsSectionItsChildrenDoNotFillIsRefused) {
+  const Demo demo;
+  const Pos p = *FindObjectsSection(SceneImage(demo.bytes));
+  Bytes shorter = demo.bytes;
+  const auto length = Int32Bytes(Int32At(demo.bytes, p + 2) - 1);
+  std::copy(length.begin(), length.end(), shorter.begin() + (p + 1));
+  ASSERT_TRUE(ScanCatalogue(SceneImage(shorter)).ok());
+  const auto refused = PlanInsert(SceneImage(shorter), Request("Ann", std::nullopt, "m.i3d"));
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().kind, ErrorKind::Damaged);
+  EXPECT_NE(refused.error().message.find("position " + std::to_string(p)), std::string::npos)
+      << refused.error().message;
+
+  std::vector<ByteString> names = demo.names();
+  const auto matches = ScanObjectParameters(SceneImage(demo.bytes), names).matches;
+  ASSERT_FALSE(matches.empty());
+  const auto request = ModifyRequestFrom(matches.back(), static_cast<Pos>(shorter.size()));
+  EXPECT_EQ(PlanModify(SceneImage(shorter), request).error().kind, ErrorKind::Damaged);
+  EXPECT_TRUE(PlanModify(SceneImage(demo.bytes), request).ok());
+}
+
+// A definition script ending in " \xAE" and then a new definition's marker would read as a section
+// header: the insertion is refused, saying which characters, before anything is written.
+TEST(InsertObject, RecordCompletingAFalseSectionHeaderIsRefused) {
+  ScratchFolder folder;
+  const auto path = folder / "scene2.bin";
+  const Demo demo;
+  testing::WriteFile(path.string(), demo.bytes);
+  const auto catalogue = ScanCatalogue(SceneImage(demo.bytes));
+  const int last = catalogue->firstStandaloneScriptRow - 1;  // the definition section's last row
+  const auto target = ScriptSaveTargetFor(*catalogue, last);
+  ASSERT_TRUE(target.ok());
+  ASSERT_TRUE(SaveScript(path, *target, "// hi \xAE").ok());
+  const Bytes saved = testing::ReadWhole(path);
+
+  const auto inserted = InsertObject(path, Request("Ann", Category::Female, "Sarah2LOW.i3d"));
+  ASSERT_FALSE(inserted.ok());
+  EXPECT_EQ(inserted.error().kind, ErrorKind::WouldMisread);
+  EXPECT_NE(inserted.error().message.find("The characters ' \xC2\xAE' at position"),
+            std::string::npos)
+      << inserted.error().message;
+  EXPECT_EQ(testing::ReadWhole(path), saved);
+  EXPECT_FALSE(std::filesystem::exists(TempPathFor(path)));
+}
+
 // Modification.
 struct ModifyFixture : ::testing::Test {
   void SetUp() override {
@@ -319,6 +368,23 @@ TEST_F(ModifyFixture, RefusesWithoutAPositionOrWhenTheObjectMoved) {
   auto pastEnd = request;
   pastEnd.translationPos = static_cast<Pos>(scene.size()) + 100;
   EXPECT_FALSE(PlanModify(SceneImage(scene), pastEnd).ok());
+}
+
+// The values as loaded are compared with the file: another program's change is never overwritten.
+// A caller that does not give them is checked on B and D only.
+TEST_F(ModifyFixture, AnotherProgramsChangeOfTheValuesIsNotOverwritten) {
+  auto request = ModifyRequestFrom(cop, static_cast<Pos>(scene.size()));
+  request.translation[0] = 5.0f;
+  for (const Pos offset : {0, 18, 44}) {  // translation X, rotation A, size Y
+    Bytes theirs = scene;
+    theirs[static_cast<std::size_t>(cop.translationPos + offset - 1)] ^= 0x01;
+    const auto refused = PlanModify(SceneImage(theirs), request);
+    ASSERT_FALSE(refused.ok()) << offset;
+    EXPECT_EQ(refused.error().kind, ErrorKind::ChangedOnDisk) << offset;
+    auto unchecked = request;
+    unchecked.loaded.reset();
+    EXPECT_TRUE(PlanModify(SceneImage(theirs), unchecked).ok()) << offset;
+  }
 }
 
 TEST_F(ModifyFixture, FailingPatchOnDiskIsRolledBack) {

@@ -165,7 +165,7 @@ TEST_F(PlatformTest, SceneHeldByAnotherProgramIsReportedAndLeftAlone) {
     EXPECT_EQ(load.error().message, kFileUsedMessage);
 
     for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
-      auto write = WriteScene(scene_, planner);
+      auto write = WriteScene(scene_, planner, {});
       ASSERT_FALSE(write.ok());
       EXPECT_EQ(write.error().kind, ErrorKind::Locked);
       EXPECT_EQ(write.error().message, kFileUsedMessage);
@@ -198,16 +198,19 @@ TEST_F(PlatformTest, WriteHoldsSceneAgainstSecondWriterAndStillReplacesIt) {
   for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
     std::optional<Error> loadDuringWrite;
     std::optional<Error> writeDuringWrite;
-    auto first = WriteScene(scene_, [&](const SceneImage& current) {
-      auto load = LoadScene(scene_);
-      if (!load.ok()) loadDuringWrite = load.error();
-      auto second = WriteScene(scene_, PatchOneByte);
-      if (!second.ok()) writeDuringWrite = second.error();
-      return planner(current);
-    });
+    auto first = WriteScene(scene_,
+                            [&](const SceneImage& current) {
+                              auto load = LoadScene(scene_);
+                              if (!load.ok()) loadDuringWrite = load.error();
+                              auto second = WriteScene(scene_, PatchOneByte, {});
+                              if (!second.ok()) writeDuringWrite = second.error();
+                              return planner(current);
+                            },
+                            {});
     ASSERT_TRUE(first.ok()) << first.error().message;
     ASSERT_TRUE(loadDuringWrite && writeDuringWrite);
     EXPECT_EQ(loadDuringWrite->kind, ErrorKind::Locked);
+    EXPECT_EQ(loadDuringWrite->message, kFileUsedMessage);
     EXPECT_EQ(writeDuringWrite->kind, ErrorKind::Locked);
     EXPECT_EQ(writeDuringWrite->message, kFileUsedMessage);
 
@@ -235,10 +238,10 @@ TEST_F(PlatformTest, SceneUnderNonAsciiFolderOpensAndSaves) {
   const auto before = ScanFile(scene);
   EXPECT_FALSE(before.rows.empty());
 
-  auto patched = WriteScene(scene, PatchOneByte);
+  auto patched = WriteScene(scene, PatchOneByte, {});
   ASSERT_TRUE(patched.ok()) << patched.error().message;
   EXPECT_EQ(*patched, WriteMode::PatchedInPlace);
-  auto grown = WriteScene(scene, AppendChunk);
+  auto grown = WriteScene(scene, AppendChunk, {});
   ASSERT_TRUE(grown.ok()) << grown.error().message;
   EXPECT_EQ(*grown, WriteMode::Replaced);
 
@@ -268,7 +271,7 @@ TEST_F(PlatformTest, ReadOnlySceneIsRefusedClearlyAndLeftUnchanged) {
 
   EXPECT_TRUE(LoadScene(scene_).ok()) << "reading a read-only scene is fine";
   for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
-    auto write = WriteScene(scene_, planner);
+    auto write = WriteScene(scene_, planner, {});
     ASSERT_FALSE(write.ok());
     EXPECT_EQ(write.error().kind, ErrorKind::Refused);
     EXPECT_NE(write.error().message.find("read-only"), std::string::npos) << write.error().message;

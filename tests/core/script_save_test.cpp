@@ -264,9 +264,18 @@ TEST_F(ScriptSaveRefusal, FileNoLongerWhatTheScanSaw) {
   movedEntry[static_cast<std::size_t>(standalone_.entryLengthPos - 3)] = 0;
   EXPECT_EQ(Refusal(movedEntry, standalone_, "x"), ErrorKind::ChangedOnDisk);
 
+  // A definition laid out otherwise than the format says is no change on disk: a change of
+  // length is refused for what it is, a text of the same length is saved.
   Bytes movedChunk = scene_;
   movedChunk[static_cast<std::size_t>(*definition_.scriptChunkLengthPos - 3)] = 0x25;
-  EXPECT_EQ(Refusal(movedChunk, definition_, "x"), ErrorKind::ChangedOnDisk);
+  EXPECT_EQ(Refusal(movedChunk, definition_, "x"), ErrorKind::UnexpectedLayout);
+  EXPECT_EQ(PlanScriptSave(SceneImage(movedChunk), definition_, "x")
+                .error()
+                .message.find(kChangedOnDiskMessage),
+            std::string::npos);
+  EXPECT_TRUE(PlanScriptSave(SceneImage(movedChunk), definition_,
+                             ByteString(static_cast<std::size_t>(definition_.loadedLength), 'y'))
+                  .ok());
 
   Bytes movedSection = scene_;
   movedSection[static_cast<std::size_t>(*standalone_.sectionLengthPos - 3)] = 0x51;
@@ -397,6 +406,59 @@ TEST_F(ScriptSaveFault, FailingWriteDuringTheTemporaryFile) {
   EXPECT_NE(result.error().message.find("unchanged"), std::string::npos);
   EXPECT_EQ(OnDisk(), scene_);
   EXPECT_FALSE(std::filesystem::exists(TempPathFor(path_)));
+}
+
+// The check before commit: a text the next load would read otherwise is refused, in place or
+// not, and says why.
+TEST_F(ScriptSaveFault, TextsTheNextLoadWouldMisreadAreRefused) {
+  const int definition = 0;  // the first definition row, which has a script
+  ASSERT_TRUE(catalogue_.rows[0].scriptLengthPos && !catalogue_.rows[0].standalone);
+  const int script = RowNamed(catalogue_, "init");
+  const ByteString definitionText = ScriptOf(scene_, catalogue_.rows[0]);
+  const std::string hides =
+      "This text would hide the script from the scene: it starts with a control character. "
+      "Nothing was saved.";
+  const struct {
+    int row;
+    ByteString text;
+    std::string message;
+  } cases[] = {
+      {definition, "// Brand!\xAE\r\n",
+       "The characters '!\xC2\xAE' would be read as the start of a new entry. Nothing was saved."},
+      {definition, "\t// hi\r\n", hides},
+      {definition, "\t" + definitionText.substr(1), hides},  // the same length: patched in place
+      {script, "xQ\xAEy",
+       "The characters 'Q\xC2\xAE' would be read as the start of a new entry. Nothing was saved."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto result = SaveScript(path_, TargetOf(catalogue_, c.row), c.text);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().kind, ErrorKind::WouldMisread);
+    EXPECT_EQ(result.error().message, c.message);
+    EXPECT_EQ(OnDisk(), scene_);
+    EXPECT_FALSE(std::filesystem::exists(TempPathFor(path_)));
+  }
+}
+
+// With the loaded text given, another program's change of the same length is never overwritten.
+TEST_F(ScriptSaveFault, AnotherProgramsSameLengthEditIsNotOverwritten) {
+  const auto& row = catalogue_.rows[static_cast<std::size_t>(RowNamed(catalogue_, "init"))];
+  auto target = target_;
+  target.loadedText = ScriptOf(scene_, row);
+  ByteString mine = *target.loadedText;
+  mine[0] = 'Z';
+  Bytes theirs = scene_;
+  theirs[static_cast<std::size_t>(*row.scriptLengthPos + 4 + 2 - 1)] ^= 0x20;
+  testing::WriteFile(path_.string(), theirs);
+  const auto result = SaveScript(path_, target, mine);
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().kind, ErrorKind::ChangedOnDisk);
+  EXPECT_EQ(result.error().message.rfind(kChangedOnDiskMessage, 0), 0u);
+  EXPECT_EQ(OnDisk(), theirs);
+
+  testing::WriteFile(path_.string(), scene_);
+  EXPECT_TRUE(SaveScript(path_, target, mine).ok());
 }
 
 TEST_F(ScriptSaveFault, LeftoverTemporaryFileIsKept) {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,16 +30,20 @@ std::string CliPath() {
   return QUORVEX_CLI_PATH;
 }
 
-CliRun RunCli(const std::vector<std::string>& args,
-              std::optional<std::chrono::microseconds> killAfter, const std::string& watch,
-              std::optional<std::chrono::microseconds> killAfterSeen) {
+namespace {
+
+CliRun Run(const std::vector<std::string>& args, const std::string& input,
+           std::optional<std::chrono::microseconds> killAfter, const std::string& watch,
+           std::optional<std::chrono::microseconds> killAfterSeen) {
+  static std::atomic<long> runs{0};
   const auto folder = std::filesystem::temp_directory_path();
-  const std::string outPath = (folder / ("quorvex-cli-out-" + std::to_string(::getpid()))).string();
-  const std::string errPath = (folder / ("quorvex-cli-err-" + std::to_string(::getpid()))).string();
+  const std::string id = std::to_string(::getpid()) + "-" + std::to_string(runs++);
+  const std::string outPath = (folder / ("quorvex-cli-out-" + id)).string();
+  const std::string errPath = (folder / ("quorvex-cli-err-" + id)).string();
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -98,6 +103,18 @@ CliRun RunCli(const std::vector<std::string>& args,
   std::filesystem::remove(outPath);
   std::filesystem::remove(errPath);
   return run;
+}
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& args,
+              std::optional<std::chrono::microseconds> killAfter, const std::string& watch,
+              std::optional<std::chrono::microseconds> killAfterSeen) {
+  return Run(args, "/dev/null", killAfter, watch, killAfterSeen);
+}
+
+CliRun RunCliWithInput(const std::vector<std::string>& args, const std::string& input) {
+  return Run(args, input, std::nullopt, "", std::nullopt);
 }
 
 }  // namespace quorvex::reliability

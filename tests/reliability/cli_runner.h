@@ -29,4 +29,8 @@ CliRun RunCli(const std::vector<std::string>& args,
               const std::string& watch = "",
               std::optional<std::chrono::microseconds> killAfterSeen = std::nullopt);
 
+// Runs quorvex-cli to completion with standard input read from `input`. Safe to call from several
+// threads at once.
+CliRun RunCliWithInput(const std::vector<std::string>& args, const std::string& input);
+
 }  // namespace quorvex::reliability

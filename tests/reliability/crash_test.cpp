@@ -1,8 +1,8 @@
-// Crash safety: quorvex-cli is killed at random moments while it makes length-changing writes
-// (script saves that grow and shrink the scene, insertions) on a large scene. After every kill the
-// scene must be exactly the old or exactly the new content; a temporary ".save" left by the kill
-// must make the next write refuse clearly (never be destroyed), and once it is moved away the next
-// write must work.
+// Crash safety: quorvex-cli is killed at random moments while it writes a large scene: script
+// saves that grow and shrink the scene, insertions, and saves of a large script that keep its
+// length. After every kill the scene must be exactly the old or exactly the new content; a
+// temporary ".save" left by the kill must make the next write refuse clearly (never be destroyed),
+// and once it is moved away the next write must work.
 //
 // QUORVEX_CRASH_KILLS and QUORVEX_CRASH_MIB set the number of kills and the scene size
 // (scripts/crash.sh runs hundreds of kills on tens of MiB).
@@ -18,6 +18,7 @@
 
 #include "objects/insert_object.h"
 #include "reliability/cli_runner.h"
+#include "scene/catalogue.h"
 #include "support/scene_builder.h"
 
 namespace quorvex::reliability {
@@ -68,16 +69,31 @@ class CrashSafety : public ::testing::Test {
     fs::remove(temp_);
   }
 
+  // A third of the kills fall anywhere in a run, the others around the moments when the new
+  // content is written to the temporary file, flushed and renamed into place; `timing` is an
+  // uninterrupted run of the same kind of write.
+  CliRun RunKilled(const std::vector<std::string>& args, const CliRun& timing) {
+    const long total = timing.duration.count();
+    const long writing = timing.seenAt ? timing.seenAt->count() : 0;
+    const long renamed = timing.goneAt ? timing.goneAt->count() : total;
+    if (rng_() % 3 == 0) {
+      return RunCli(args, std::chrono::microseconds(rng_() % (total + total / 5)));
+    }
+    const long window = (renamed - writing) * 3 / 2 + 1000;
+    return RunCli(args, std::chrono::microseconds(total * 3), temp_,
+                  std::chrono::microseconds(rng_() % window));
+  }
+
   fs::path dir_;
   std::string scene_;
   std::string temp_;
   long leftovers_ = 0;
+  std::mt19937_64 rng_{static_cast<std::uint64_t>(EnvNumber("QUORVEX_CRASH_SEED", 7))};
 };
 
 TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
   const long kills = EnvNumber("QUORVEX_CRASH_KILLS", 30);
   const long mib = EnvNumber("QUORVEX_CRASH_MIB", 4);
-  std::mt19937_64 rng(static_cast<std::uint64_t>(EnvNumber("QUORVEX_CRASH_SEED", 7)));
 
   const Bytes original = LargeScene(mib);
   testing::WriteFile(scene_, original);
@@ -99,21 +115,10 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
   ASSERT_EQ(shrunk.exitCode, 0) << shrunk.err;
   ASSERT_EQ(testing::ReadFile(scene_), original);
 
-  // A third of the kills fall anywhere in the run, the others around the moments when the new
-  // content is written to the temporary file, flushed and renamed into place.
   const long total = grown.duration.count();
   const long writing = grown.seenAt ? grown.seenAt->count() : 0;
   const long renamed = grown.goneAt ? grown.goneAt->count() : total;
-  // The writes are killed at a random moment: of the whole run, or of the time the temporary file
-  // exists (counted from when it appears, and a little beyond the rename).
-  auto runKilled = [&](const std::vector<std::string>& args) {
-    if (rng() % 3 == 0) {
-      return RunCli(args, std::chrono::microseconds(rng() % (total + total / 5)));
-    }
-    const long window = (renamed - writing) * 3 / 2 + 1000;
-    return RunCli(args, std::chrono::microseconds(total * 3), temp_,
-                  std::chrono::microseconds(rng() % window));
-  };
+  auto runKilled = [&](const std::vector<std::string>& args) { return RunKilled(args, grown); };
   long killed = 0;
   long completed = 0;
   // First half: saves that grow and shrink the scene in turn.
@@ -163,6 +168,49 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
       "exists from %ld to %ld ms): %ld killed mid-run, %ld completed, %ld left a .save that "
       "the next write reported\n",
       kills, mib, total / 1000, writing / 1000, renamed / 1000, killed, completed, leftovers_);
+}
+
+// A save that keeps the length of a large script is no single small write: it must go through the
+// temporary file too, or a kill tears the script.
+TEST_F(CrashSafety, KilledSameLengthSavesOfALargeScriptLeaveTheOldOrTheNewScene) {
+  const long kills = EnvNumber("QUORVEX_CRASH_KILLS", 30) / 2 + 1;
+  const long mib = EnvNumber("QUORVEX_CRASH_MIB", 4);
+  auto spec = testing::DemoSceneSpec();
+  const std::size_t length = static_cast<std::size_t>(mib) << 20;
+  ByteString one(length, 'a'), other(length, 'b');
+  for (std::size_t i = 0; i < length; i += 64) one[i] = other[i] = '\n';
+  spec.scripts.front().text = one;
+  const Bytes original = testing::BuildScene(spec);
+  testing::WriteFile(scene_, original);
+  const auto oneText = (dir_ / "one.txt").string();
+  const auto otherText = (dir_ / "other.txt").string();
+  testing::WriteFile(oneText, testing::ToBytes(one));
+  testing::WriteFile(otherText, testing::ToBytes(other));
+  const auto catalogue = ScanCatalogue(SceneImage(original));
+  ASSERT_TRUE(catalogue.ok());
+  const std::string row = std::to_string(catalogue->firstStandaloneScriptRow);
+
+  const auto timing = RunCli({"save-script", scene_, row, otherText}, std::nullopt, temp_);
+  ASSERT_EQ(timing.exitCode, 0) << timing.err;
+  const Bytes changed = testing::ReadFile(scene_);
+  ASSERT_EQ(changed.size(), original.size());
+  ASSERT_NE(changed, original);
+  ASSERT_TRUE(timing.seenAt) << "a large same-length save must write the temporary file";
+
+  long killed = 0;
+  for (long i = 0; i < kills; ++i) {
+    const bool isOne = testing::ReadFile(scene_) == original;
+    const std::vector<std::string> args = {"save-script", scene_, row, isOne ? otherText : oneText};
+    const auto run = RunKilled(args, timing);
+    killed += run.killed;
+    if (!run.killed) {
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    CheckAfterKill(isOne ? original : changed, isOne ? changed : original, args);
+    if (HasFatalFailure()) return;
+  }
+  std::printf("crash safety, same length: %ld saves of a %ld MiB script, %ld killed mid-run\n",
+              kills, mib, killed);
 }
 
 }  // namespace

@@ -239,6 +239,33 @@ TEST_F(Hostile, FilesBeyondThe32BitRangeAreRefusedWithoutReadingThem) {
   }
 }
 
+// The new text of save-script is read only up to what the scene can still take: an endless source
+// on standard input is cut off there and refused with a message, at once and without holding it
+// all in memory.
+TEST_F(Hostile, EndlessNewTextIsCutOffAtWhatTheSceneCanTake) {
+  // The demo scene with a trailing chunk of zeros (sparse) that brings it 4 KiB short of 2 GiB.
+  const fs::path path = dir_ / "near-limit.bin";
+  const std::int32_t length = 0x7FFFFFFF - 4096;
+  Bytes head = demo_;
+  const auto root = Int32Bytes(length);
+  std::copy(root.begin(), root.end(), head.begin() + 2);
+  AppendMarker(head, 0x0301);
+  AppendInt32(head, length - static_cast<std::int32_t>(demo_.size()));
+  testing::WriteFile(path.string(), head);
+  fs::resize_file(path, static_cast<std::uintmax_t>(length));
+  const auto catalogue = ScanCatalogue(SceneImage(demo_));
+  ASSERT_TRUE(catalogue.ok());
+  const auto row = std::to_string(catalogue->firstStandaloneScriptRow);
+
+  const auto run = RunCliWithInput({"save-script", path.string(), row, "-"}, "/dev/zero");
+  EXPECT_EQ(run.exitCode, 2) << run.err;
+  EXPECT_NE(run.err.find("longer than the scene can take"), std::string::npos) << run.err;
+  EXPECT_LT(run.duration, std::chrono::seconds(20));
+  EXPECT_EQ(fs::file_size(path), static_cast<std::uintmax_t>(length));
+  EXPECT_EQ(Head(path, head.size()), head);
+  EXPECT_FALSE(Exists(TempPathFor(path)));
+}
+
 TEST_F(Hostile, TheLargestSceneTheFormatAllowsIsScanned) {
   // Reading 2 GiB takes a while and as much memory: run by scripts/crash.sh, not by the test suite.
   if (!std::getenv("QUORVEX_LARGE_FILES")) GTEST_SKIP() << "set QUORVEX_LARGE_FILES=1 to run";

@@ -117,10 +117,18 @@ class Soak {
     }
     const auto text = SafeText(rng_, length);
     const auto saved = quorvex::SaveScript(path_, *target, text);
+    auto& mirror = model_.row(static_cast<std::size_t>(row));
+    // A definition text starting below 0x0A would no longer be found by the next load: the writer
+    // refuses it and the scene keeps the old script.
+    if (!mirror.standalone && !DefinitionScript(text)) {
+      if (saved || saved.error().kind != ErrorKind::WouldMisread) {
+        return what + " NOT REFUSED although it hides the script";
+      }
+      return "refused: " + what + " would hide the script";
+    }
     if (!saved) return what + " FAILED: " + saved.error().message;
     last_ = what + " row " + std::to_string(row);
-    auto& mirror = model_.row(static_cast<std::size_t>(row));
-    mirror.script = mirror.standalone ? text : DefinitionScript(text);
+    mirror.script = text;
     return what;
   }
 

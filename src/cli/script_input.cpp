@@ -1,0 +1,90 @@
+#include "cli/script_input.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+
+#include "scene/scene_io.h"
+
+namespace quorvex::cli {
+namespace {
+
+struct Closer {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::string Quoted(const std::string& utf8) {
+  return "\"" + utf8 + "\"";
+}
+
+Result<ByteString> ReadLimited(std::FILE* in, const std::string& what, std::uint64_t limit) {
+  ByteString text;
+  try {
+    char buffer[65536];
+    while (true) {
+      const std::size_t n = std::fread(buffer, 1, sizeof buffer, in);
+      if (n == 0) break;
+      text.append(buffer, n);
+      if (text.size() > limit) {
+        return MakeError(
+            ErrorKind::Refused,
+            "The new text from " + what +
+                " is longer than the scene can take: a "
+                "scene holds at most 2147483647 bytes, which leaves room for a script of "
+                "at most " +
+                std::to_string(limit) + " bytes here. Nothing was saved.");
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return MakeError(ErrorKind::NotReadable, "Not enough memory to read the new text from " + what +
+                                                 ". Nothing was saved.");
+  }
+  if (std::ferror(in)) {
+    return MakeError(ErrorKind::NotReadable,
+                     "Cannot read " + what + ": " + std::strerror(errno) + ". Nothing was saved.");
+  }
+  return text;
+}
+
+}  // namespace
+
+Result<ByteString> ReadScriptText(const std::optional<std::string>& file, std::uint64_t limit) {
+  if (!file) return ReadLimited(stdin, "standard input", limit);
+
+  const auto path = PathFromUtf8(*file);
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(*file) +
+                                                 ": there is no such file. Nothing was saved.");
+  }
+  if (error) {
+    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(*file) + ": " +
+                                                 error.message() + ". Nothing was saved.");
+  }
+  if (std::filesystem::is_directory(status)) {
+    return MakeError(ErrorKind::NotReadable, "Cannot read " + Quoted(*file) +
+                                                 ": it is a folder, not a text file. Nothing was "
+                                                 "saved.");
+  }
+  if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_fifo(status)) {
+    return MakeError(ErrorKind::Refused, Quoted(*file) +
+                                             " is not a text file or a pipe (a device or a "
+                                             "socket). Nothing was saved.");
+  }
+#ifdef _WIN32
+  std::unique_ptr<std::FILE, Closer> in(::_wfopen(path.c_str(), L"rb"));
+#else
+  std::unique_ptr<std::FILE, Closer> in(std::fopen(path.c_str(), "rb"));
+#endif
+  if (!in) {
+    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(*file) + ": " +
+                                                 std::strerror(errno) + ". Nothing was saved.");
+  }
+  return ReadLimited(in.get(), Quoted(*file), limit);
+}
+
+}  // namespace quorvex::cli
