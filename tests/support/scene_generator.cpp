@@ -66,7 +66,9 @@ ByteString MissionName(const Kind& kind, int number, Random& random) {
 
 // A line of mission script, CR LF at its end.
 std::string ScriptLine(Random& random, const std::vector<ByteString>& names) {
-  const auto& who = names[static_cast<std::size_t>(random.Below(static_cast<int>(names.size())))];
+  const ByteString who =
+      names.empty() ? ByteString("Oskar")
+                    : names[static_cast<std::size_t>(random.Below(static_cast<int>(names.size())))];
   const int n = random.Below(64);
   switch (random.Below(16)) {
     case 0:
@@ -229,7 +231,7 @@ class Generator {
 
   // A marker-free name, unique regardless of letter case by its number.
   ByteString freshName() {
-    ByteString name = "g" + std::to_string(names_++) + "_";
+    ByteString name = "g" + std::to_string(freshNames_++) + "_";
     name += MarkerFreeText(random_, static_cast<std::size_t>(random_.Below(12)));
     std::replace(name.begin(), name.end(), '\r', 'r');
     std::replace(name.begin(), name.end(), '\n', 'n');
@@ -300,7 +302,7 @@ class Generator {
         d.script = ByteString();
         scripted_.push_back(scene_.definitions.size());
       }
-      names_list_.push_back(d.name);
+      definitionNames_.push_back(d.name);
       roles_.push_back(kind.role);
       scene_.definitions.push_back(std::move(d));
     }
@@ -359,7 +361,7 @@ class Generator {
         total > 0 ? static_cast<double>(spec_.extraObjects) / total : 0.0;
     double extraDue = 0;
     for (std::size_t i = 0; i < scene_.definitions.size(); ++i) {
-      if (random_.Chance(0.9)) scene_.objects.push_back(objectFor(names_list_[i], roles_[i]));
+      if (random_.Chance(0.9)) scene_.objects.push_back(objectFor(definitionNames_[i], roles_[i]));
       for (extraDue += extraPerDefinition; extraDue >= 1.0; extraDue -= 1.0) {
         scene_.objects.push_back(objectFor(extraObjectName(), Role::Thing));
       }
@@ -376,9 +378,9 @@ class Generator {
       } else if (markerFree()) {
         s.name = freshName();
       } else {
-        s.name = (i % 50 == 7 && !names_list_.empty())
-                     ? names_list_[static_cast<std::size_t>(
-                           random_.Below(static_cast<int>(names_list_.size())))]
+        s.name = (i % 50 == 7 && !definitionNames_.empty())
+                     ? definitionNames_[static_cast<std::size_t>(
+                           random_.Below(static_cast<int>(definitionNames_.size())))]
                      : "script_" + std::to_string(i);
         s.unreadByte = static_cast<std::uint8_t>(random_.Below(3));
       }
@@ -412,7 +414,7 @@ class Generator {
   ByteString text(std::size_t size) {
     if (hostile()) return HostileText(random_, size);
     if (markerFree()) return MarkerFreeText(random_, size);
-    return MissionText(size, random_, names_list_);
+    return MissionText(size, random_, definitionNames_);
   }
 
   // Script texts: with a target length, log-uniform weights spread the bytes the rest leaves
@@ -466,10 +468,10 @@ class Generator {
   const GeneratorSpec& spec_;
   Random random_;
   SceneSpec scene_;
-  std::vector<ByteString> names_list_;  // definition names, in order
+  std::vector<ByteString> definitionNames_;  // definition names, in order
   std::vector<Role> roles_;
   std::vector<std::size_t> scripted_;  // definitions that get a script text (indices)
-  int names_ = 0;                      // marker-free names handed out
+  int freshNames_ = 0;                 // marker-free names handed out
 };
 
 // A short file of the bytes that markers, patterns and model names are made of.
