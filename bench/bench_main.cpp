@@ -19,11 +19,11 @@
 #include <iostream>
 #include <optional>
 
-#include "support/load_scene.h"
 #include "bench_context.h"
-#include "common/identity_check.h"
 #include "figures.h"
 #include "scene/scene_io.h"
+#include "support/identity_check.h"
+#include "support/load_scene.h"
 
 namespace quorvex::bench {
 
@@ -103,7 +103,7 @@ LoadedScene Load(const BenchScene& info, const std::filesystem::path& folder) {
 
 // The literal file-read times of every scene: measured or extrapolated per byte.
 struct LiteralTimes {
-  LiteralFileTimings t;
+  testing::LiteralFileTimings t;
   bool extrapolated = false;
 };
 
@@ -114,13 +114,13 @@ void CheckIdentity(const std::vector<LoadedScene>& scenes, const Options& option
   literal.reserve(scenes.size());
   for (const auto& scene : scenes) {
     std::cerr << "identity check and literal scans on " << scene.scene.label << " ..." << std::endl;
-    IdentityOptions identity;
+    testing::IdentityOptions identity;
     LiteralTimes times;
     if (scene.mib() <= options.literalMaxMib) {
       identity.file = scene.path;
       identity.timings = &times.t;
     }
-    const auto differences = IdentityDifferences(scene.bytes, identity);
+    const auto differences = testing::IdentityDifferences(scene.bytes, identity);
     for (const auto& d : differences) std::cerr << "  DIFFERENT: " << d << "\n";
     allIdentical = allIdentical && differences.empty();
     sink.add(Figure{

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "common/scene_generator.h"
 #include "scene_files.h"
+#include "support/scene_generator.h"
 
 int main(int argc, char** argv) {
   using namespace quorvex;
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
     for (const auto& scene : bench::AllBenchScenes()) {
-      const Bytes bytes = bench::GenerateScene(scene.spec);
+      const Bytes bytes = testing::GenerateScene(scene.spec);
       const auto path = folder / scene.fileName;
       std::error_code error;
       if (std::filesystem::file_size(path, error) == bytes.size() && !error &&

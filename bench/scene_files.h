@@ -4,27 +4,27 @@
 #include <string>
 #include <vector>
 
-#include "common/scene_generator.h"
+#include "support/scene_generator.h"
 
 namespace quorvex::bench {
 
 struct BenchScene {
   std::string label;     // "1 MiB"
   std::string fileName;  // "scene_1MiB.bin"
-  GeneratorSpec spec;
+  testing::GeneratorSpec spec;
 };
 
 inline std::vector<BenchScene> BenchScenes() {
-  return {{"1 MiB", "scene_1MiB.bin", SmallSceneSpec()},
-          {"16 MiB", "scene_16MiB.bin", MediumSceneSpec()},
-          {"64 MiB", "scene_64MiB.bin", LargeSceneSpec()}};
+  return {{"1 MiB", "scene_1MiB.bin", testing::SmallSceneSpec()},
+          {"16 MiB", "scene_16MiB.bin", testing::MediumSceneSpec()},
+          {"64 MiB", "scene_64MiB.bin", testing::LargeSceneSpec()}};
 }
 
 // The scenes the whole-process figures run on: the three above and a 256 MiB one (never loaded
 // into the benchmark's own memory).
 inline std::vector<BenchScene> ProcessBenchScenes() {
   auto scenes = BenchScenes();
-  scenes.push_back({"256 MiB", "scene_256MiB.bin", HugeSceneSpec()});
+  scenes.push_back({"256 MiB", "scene_256MiB.bin", testing::HugeSceneSpec()});
   return scenes;
 }
 

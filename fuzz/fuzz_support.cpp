@@ -145,56 +145,6 @@ void CheckObjectsInside(const SceneImage& image, const ObjectScanResult& result)
   }
 }
 
-std::optional<std::string> CatalogueDifference(const Catalogue& a, const Catalogue& b) {
-  if (a.sceneLength != b.sceneLength) return "scene length";
-  if (a.rows.size() != b.rows.size()) {
-    return "row count " + std::to_string(a.rows.size()) + " vs " + std::to_string(b.rows.size());
-  }
-  if (a.firstStandaloneScriptRow != b.firstStandaloneScriptRow) return "first standalone row";
-  auto sameSection = [](const std::optional<SectionHeader>& x,
-                        const std::optional<SectionHeader>& y) {
-    return x.has_value() == y.has_value() &&
-           (!x || (x->lengthPos == y->lengthPos && x->length == y->length));
-  };
-  if (!sameSection(a.scriptSection, b.scriptSection)) return "script section";
-  if (!sameSection(a.defSection, b.defSection)) return "definition section";
-  if (a.flags.scriptSectionSeen != b.flags.scriptSectionSeen ||
-      a.flags.defSectionSeen != b.flags.defSectionSeen) {
-    return "section flags";
-  }
-  for (std::size_t i = 0; i < a.rows.size(); ++i) {
-    const auto& x = a.rows[i];
-    const auto& y = b.rows[i];
-    if (x.name != y.name || x.standalone != y.standalone || x.checked != y.checked ||
-        x.entryLengthPos != y.entryLengthPos || x.scriptLengthPos != y.scriptLengthPos ||
-        x.scriptLength != y.scriptLength || x.scriptChunkLengthPos != y.scriptChunkLengthPos) {
-      return "row " + std::to_string(i);
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> ObjectScanDifference(const ObjectScanResult& a,
-                                                const ObjectScanResult& b) {
-  if (a.sectionFound != b.sectionFound) return "section found";
-  if (a.error.has_value() != b.error.has_value()) return "error";
-  if (a.error && a.error->kind != b.error->kind) return "error kind";
-  if (a.matches.size() != b.matches.size()) return "match count";
-  for (std::size_t i = 0; i < a.matches.size(); ++i) {
-    const auto& x = a.matches[i];
-    const auto& y = b.matches[i];
-    bool same = x.row == y.row && x.name == y.name && x.translationPos == y.translationPos &&
-                x.model == y.model;
-    for (int k = 0; k < 3; ++k) {
-      same = same && FloatBits(x.translation[k]) == FloatBits(y.translation[k]) &&
-             FloatBits(x.size[k]) == FloatBits(y.size[k]);
-    }
-    for (int k = 0; k < 4; ++k) same = same && x.rotation[k] == y.rotation[k];
-    if (!same) return "match " + std::to_string(i);
-  }
-  return std::nullopt;
-}
-
 void Count(const char* what) {
   static std::map<std::string, long> counts;
   static const bool wanted = [] {

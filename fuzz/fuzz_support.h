@@ -65,11 +65,6 @@ void CheckCatalogueInside(const SceneImage& image, const Catalogue& catalogue);
 // Every position the object scan reports lies inside the file, with the values read there.
 void CheckObjectsInside(const SceneImage& image, const ObjectScanResult& result);
 
-// The first difference between two catalogues, or nothing when they are equal.
-std::optional<std::string> CatalogueDifference(const Catalogue& a, const Catalogue& b);
-std::optional<std::string> ObjectScanDifference(const ObjectScanResult& a,
-                                                const ObjectScanResult& b);
-
 // Counts how often a check ran; with QUORVEX_FUZZ_STATS set the counts are printed at exit, to
 // see that the strong checks are reached and not always skipped.
 void Count(const char* what);

@@ -7,11 +7,12 @@
 
 #include "fuzz/fuzz_support.h"
 #include "objects/model_listing.h"
-#include "support/reference_scans.h"
+#include "support/literal_scans.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quorvex;
-  const SceneImage image({data, size});
+  const MemorySource bytes({data, size});
+  const SceneImage image(bytes);
   std::vector<int> progress;
   ModelListingHooks hooks;
   hooks.progress = [&](int value) { progress.push_back(value); };
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   std::vector<int> literalProgress;
-  const auto literal = testing::ReferenceListSceneModels(image, &literalProgress);
+  const auto literal = testing::LiteralListSceneModels(bytes, &literalProgress);
   QV_FUZZ_CHECK(literal.size() == names.size(), "listing length");
   for (std::size_t i = 0; i < names.size(); ++i) {
     QV_FUZZ_CHECK(literal[i].start == names[i].start && literal[i].length == names[i].length,

@@ -2,6 +2,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "scene/catalogue.h"
+#include "support/same_results.h"
 
 namespace quorvex::fuzz {
 namespace {
@@ -61,7 +62,9 @@ std::optional<std::string> ReadBackDifference(const SceneImage& before, const Sc
   }
   want.firstStandaloneScriptRow = FirstStandalone(want);
   now->firstStandaloneScriptRow = FirstStandalone(*now);
-  if (auto difference = CatalogueDifference(want, *now)) return "catalogue: " + *difference;
+  if (const auto difference = testing::CatalogueDifference(want, *now); !difference.empty()) {
+    return "catalogue: " + difference;
+  }
 
   if (expected.savedScriptLengthPos) {
     const Pos at = moved(*expected.savedScriptLengthPos) + 4;

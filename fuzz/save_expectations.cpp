@@ -5,6 +5,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "scene/object_params.h"
+#include "support/same_results.h"
 
 namespace quorvex::fuzz {
 namespace {
@@ -144,8 +145,8 @@ void CheckSameRowsAfterSave(std::span<const std::uint8_t> before,
   }
   QV_FUZZ_CHECK(expected.rows[static_cast<std::size_t>(row)].scriptLength == newLength,
                 "saved row's length");
-  const auto difference = CatalogueDifference(expected, *rescanned);
-  QV_FUZZ_CHECK(!difference, "catalogue after the save: " + *difference);
+  const auto difference = testing::CatalogueDifference(expected, *rescanned);
+  QV_FUZZ_CHECK(difference.empty(), "catalogue after the save: " + difference);
 }
 
 }  // namespace quorvex::fuzz

@@ -1,7 +1,8 @@
 #pragma once
-// The seed corpus of the fuzz targets, made with the test scene builder: well-formed scenes, the
-// quirk cases of the scans, damaged lengths and truncations. Each scene also comes with a few
-// suffixes of control bytes for the write targets, which read their choices from the end.
+// The seed corpus of the fuzz targets: the edge-case scenes of the test tools' generator
+// (well-formed scenes, the quirk cases of the scans, damaged lengths and truncations), each also
+// with a few suffixes of control bytes for the write targets, which read their choices from the
+// end.
 
 #include <string>
 #include <utility>

@@ -6,13 +6,13 @@
 #include <cstring>
 #include <string>
 
-#include "common/same_results.h"
-#include "common/scene_generator.h"
 #include "objects/model_listing.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
 #include "scene/scene_file.h"
 #include "script/overview.h"
+#include "support/same_results.h"
+#include "support/scene_generator.h"
 
 namespace quorvex {
 namespace {
@@ -47,10 +47,10 @@ std::vector<ByteString> Names(const Result<Catalogue>& catalogue) {
 
 TEST(ByteSource, ScansThroughTheBlockCacheEqualScansInMemory) {
   for (std::uint64_t seed : {1u, 2u, 3u}) {
-    bench::GeneratorSpec spec;
+    testing::GeneratorSpec spec;
     spec.targetBytes = 1536 * 1024 + seed * 4099;  // several blocks, no block-aligned end
     spec.seed = seed;
-    const Bytes scene = bench::GenerateScene(spec);
+    const Bytes scene = testing::GenerateScene(spec);
     const SceneImage memory(scene);
     const BlockSource source(scene);
     const SceneImage cached(source);
@@ -62,22 +62,23 @@ TEST(ByteSource, ScansThroughTheBlockCacheEqualScansInMemory) {
     const auto a = ScanCatalogue(memory, {}, memoryHooks);
     const auto b = ScanCatalogue(cached, {}, cachedHooks);
     ASSERT_TRUE(a.ok());
-    EXPECT_EQ(bench::CatalogueDifference(a, b), "") << "seed " << seed;
-    EXPECT_EQ(bench::SequenceDifference(memoryProgress, cachedProgress), "");
-    EXPECT_EQ(bench::ObjectScanDifference(ScanObjectParameters(memory, Names(a)),
-                                          ScanObjectParameters(cached, Names(a))),
+    EXPECT_EQ(testing::CatalogueDifference(a, b), "") << "seed " << seed;
+    EXPECT_EQ(testing::SequenceDifference(memoryProgress, cachedProgress), "");
+    EXPECT_EQ(testing::ObjectScanDifference(ScanObjectParameters(memory, Names(a)),
+                                            ScanObjectParameters(cached, Names(a))),
               "");
-    EXPECT_EQ(bench::ModelListDifference(ListSceneModels(memory), ListSceneModels(cached)), "");
-    EXPECT_EQ(bench::TextDifference(BuildScriptOverview(memory, *a), BuildScriptOverview(cached, *a)),
-              "");
+    EXPECT_EQ(testing::ModelListDifference(ListSceneModels(memory), ListSceneModels(cached)), "");
+    EXPECT_EQ(
+        testing::TextDifference(BuildScriptOverview(memory, *a), BuildScriptOverview(cached, *a)),
+        "");
     EXPECT_FALSE(cached.readFailure());
   }
 }
 
 TEST(ByteSource, AFailedReadIsReportedByEveryReader) {
-  bench::GeneratorSpec spec;
+  testing::GeneratorSpec spec;
   spec.targetBytes = 1 << 20;
-  const Bytes scene = bench::GenerateScene(spec);
+  const Bytes scene = testing::GenerateScene(spec);
   const auto catalogue = ScanCatalogue(SceneImage(scene));
   ASSERT_TRUE(catalogue.ok());
   const BlockSource truncated(scene, scene.size() / 2);

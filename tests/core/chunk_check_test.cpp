@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/scene_generator.h"
+#include "support/scene_generator.h"
 #include "scene/chunk_check.h"
 #include "scene/markers.h"
 #include "scene/sha256.h"
@@ -23,7 +23,7 @@ ChunkCounts CountsOf(const SceneSpec& spec) {
 
 TEST(ChunkCheck, SoundScenesPassWithTheirCounts) {
   const std::vector<SceneSpec> specs = {DemoSceneSpec(),
-                                        bench::GenerateSceneSpec(bench::SmallSceneSpec())};
+                                        testing::GenerateSceneSpec(testing::SmallSceneSpec())};
   for (const auto& spec : specs) {
     const Bytes bytes = BuildScene(spec);
     const auto check = CheckChunks(SceneImage(bytes));

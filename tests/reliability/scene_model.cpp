@@ -1,31 +1,13 @@
 #include "reliability/scene_model.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
-#include "support/scene_builder.h"
+#include "support/scene_generator.h"
 
 namespace quorvex::reliability {
-namespace {
-
-// Script and name bytes: no 00, 20, 21, 40, 50, 51 or AE, so no marker pair can form inside a text
-// or across its edges. High Windows-1252 letters are included on purpose.
-const ByteString kAlphabet =
-    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNORSTUVWXYZ0123456789_.,;:()[]=+-*/\r\n\t"
-    "\xC0\xC9\xD6\xDC\xE0\xE9\xF6\xFC\xDF\xA9\x80\x9F";
-
-std::uint32_t RandomFloatBits(std::mt19937_64& rng) {
-  std::uniform_real_distribution<float> value(-5000.0f, 5000.0f);
-  return FloatBits(value(rng));
-}
-
-template <class T>
-const T& Pick(std::mt19937_64& rng, const std::vector<T>& items) {
-  return items[rng() % items.size()];
-}
-
-}  // namespace
 
 const ModelRow& SceneModel::row(std::size_t i) const {
   return i < definitionRows.size() ? definitionRows[i] : scriptRows[i - definitionRows.size()];
@@ -35,16 +17,10 @@ ModelRow& SceneModel::row(std::size_t i) {
   return i < definitionRows.size() ? definitionRows[i] : scriptRows[i - definitionRows.size()];
 }
 
-ByteString SafeText(std::mt19937_64& rng, std::size_t length) {
-  ByteString text(length, 'x');
-  for (auto& c : text) c = kAlphabet[rng() % kAlphabet.size()];
-  return text;
-}
-
-ByteString FreshName(std::mt19937_64& rng, SceneModel& model) {
+ByteString FreshName(testing::Random& rng, SceneModel& model) {
   // The counter keeps names unique regardless of case; the rest makes them varied.
   ByteString name = "n" + std::to_string(model.nameCounter++) + "_";
-  name += SafeText(rng, rng() % 12);
+  name += testing::MarkerFreeText(rng, rng() % 12);
   std::replace(name.begin(), name.end(), '\r', 'r');
   std::replace(name.begin(), name.end(), '\n', 'n');
   return name;
@@ -68,69 +44,37 @@ std::optional<ByteString> DefinitionScript(const ByteString& text) {
   return text;
 }
 
-Bytes GenerateScene(std::mt19937_64& rng, SceneModel& model) {
-  using namespace quorvex::testing;
-  model = SceneModel{};
-  SceneSpec spec;
-  spec.headerChunks = DefaultHeaderChunks();
-  const std::vector<ByteString> models = {"Oskar.i3d", "xbarel 2.i3d", "crate01.i3d", "lamp"};
-
-  const int objectCount = 3 + static_cast<int>(rng() % 30);
-  for (int i = 0; i < objectCount; ++i) {
-    SceneObject object;
-    object.name = FreshName(rng, model);
+SceneModel ModelOf(const testing::SceneSpec& spec) {
+  SceneModel model;
+  const testing::Definition plain;
+  for (const auto& definition : spec.definitions) {
+    if (definition.rawParams || definition.paramsPrefix != plain.paramsPrefix) {
+      throw std::invalid_argument("definition parameters the model cannot follow");
+    }
+    const auto kind = static_cast<std::uint8_t>(definition.kind);  // the byte the scan reads
+    if (kind == 6 || kind == 18) continue;
+    model.definitionRows.push_back(
+        {definition.name, false,
+         definition.script ? DefinitionScript(*definition.script) : std::nullopt});
+  }
+  for (const auto& script : spec.scripts)
+    model.scriptRows.push_back({script.name, true, script.text});
+  for (const auto& object : spec.objects) {
     ModelObject mirror;
     mirror.name = object.name;
-    object.translation[0] = BitsToFloat(mirror.translation[0] = RandomFloatBits(rng));
-    object.translation[1] = BitsToFloat(mirror.translation[1] = RandomFloatBits(rng));
-    object.translation[2] = BitsToFloat(mirror.translation[2] = RandomFloatBits(rng));
-    object.rotationA = BitsToFloat(mirror.rotation[0] = RandomFloatBits(rng));
-    object.rotationB = mirror.rotation[1] = static_cast<std::uint32_t>(rng());
-    object.rotationC = BitsToFloat(mirror.rotation[2] = RandomFloatBits(rng));
-    object.rotationD = mirror.rotation[3] = static_cast<std::uint32_t>(rng());
-    object.size[0] = BitsToFloat(mirror.size[0] = RandomFloatBits(rng));
-    object.size[1] = BitsToFloat(mirror.size[1] = RandomFloatBits(rng));
-    object.size[2] = BitsToFloat(mirror.size[2] = RandomFloatBits(rng));
-    if (rng() % 5 != 0) {
-      object.model = Pick(rng, models);
-      if (object.model->find(".i3d") != ByteString::npos) mirror.model = object.model;
+    for (int k = 0; k < 3; ++k) {
+      mirror.translation[k] = FloatBits(object.translation[k]);
+      mirror.size[k] = FloatBits(object.size[k]);
     }
-    spec.objects.push_back(object);
+    mirror.rotation[0] = FloatBits(object.rotationA);
+    mirror.rotation[1] = object.rotationB;
+    mirror.rotation[2] = FloatBits(object.rotationC);
+    mirror.rotation[3] = object.rotationD;
+    // The scan takes a model only from an object whose further chunks hold ".i3d".
+    if (object.model && object.model->find(".i3d") != ByteString::npos) mirror.model = object.model;
     model.objects.push_back(mirror);
-
-    // Most objects have a definition; kinds 6 and 18 give no row.
-    if (rng() % 4 == 0) continue;
-    Definition def;
-    def.name = object.name;
-    const std::uint32_t kinds[] = {27, 27, 4, 35, 6, 18};
-    def.kind = kinds[rng() % 6];
-    if (rng() % 2 == 0) def.script = SafeText(rng, rng() % 300);
-    spec.definitions.push_back(def);
-    if (def.kind != 6 && def.kind != 18) {
-      model.definitionRows.push_back(
-          {def.name, false, def.script ? DefinitionScript(*def.script) : std::nullopt});
-    }
   }
-  // A definition without an object, so that the list always has a definition row first.
-  Definition lone;
-  lone.name = FreshName(rng, model);
-  lone.script = "L" + SafeText(rng, rng() % 40);  // row 0 always has a script
-  spec.definitions.insert(spec.definitions.begin(), lone);
-  model.definitionRows.insert(model.definitionRows.begin(),
-                              {lone.name, false, DefinitionScript(*lone.script)});
-
-  const int scriptCount = 1 + static_cast<int>(rng() % 8);
-  for (int i = 0; i < scriptCount; ++i) {
-    StandaloneScript script;
-    script.name = FreshName(rng, model);
-    script.text = rng() % 6 == 0 ? ByteString() : SafeText(rng, rng() % 600);
-    spec.scripts.push_back(script);
-    model.scriptRows.push_back({script.name, true, script.text});
-  }
-  Bytes trailer;
-  AppendUint32(trailer, 7);
-  spec.trailerChunks = {Chunk(0xAE40, trailer)};
-  return BuildScene(spec);
+  return model;
 }
 
 std::optional<std::string> CompareWithModel(const Bytes& scene, const SceneModel& model) {

@@ -1,16 +1,18 @@
 #pragma once
 // A plain model of what a scene must hold, independent of how the bytes are laid out: the script
 // list in file order (name, kind and script text of every row) and the scene objects in file order
-// (name and parameters). The soak test mirrors every edit here and compares the real file with it.
+// (name and parameters). The soak test builds it from the spec of a generated marker-free scene,
+// mirrors every edit here and compares the real file with it.
 
 #include <cstdint>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "objects/categories.h"
 #include "scene/scene_image.h"
+#include "support/random.h"
+#include "support/scene_builder.h"
 
 namespace quorvex::reliability {
 
@@ -40,15 +42,14 @@ struct SceneModel {
   std::size_t rowCount() const { return definitionRows.size() + scriptRows.size(); }
 };
 
-// A random mission-like scene: objects with and without definitions, definitions with and without
-// scripts and of the kinds the catalogue skips, standalone scripts (some empty). Names are unique
-// regardless of letter case; texts hold no byte pair that the scans could take for a marker.
-Bytes GenerateScene(std::mt19937_64& rng, SceneModel& model);
+// The model of the scene BuildScene(spec) makes, for a spec the generator made with marker-free
+// content: names unique regardless of letter case, texts that hold no marker pair, definition
+// parameters as the builder writes them (throws std::invalid_argument otherwise).
+SceneModel ModelOf(const testing::SceneSpec& spec);
 
-// A fresh name no row or object has, regardless of letter case.
-ByteString FreshName(std::mt19937_64& rng, SceneModel& model);
-// A script text of `length` bytes that holds no marker pair, alone or with its neighbours.
-ByteString SafeText(std::mt19937_64& rng, std::size_t length);
+// A fresh name no row or object has, regardless of letter case (the generator's names start with
+// "g", these with "n").
+ByteString FreshName(testing::Random& rng, SceneModel& model);
 
 // The script a new object's definition row shows for a category: the counted text inside its
 // template, or none.

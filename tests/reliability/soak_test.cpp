@@ -16,7 +16,6 @@
 #include <random>
 #include <string>
 
-#include "support/load_scene.h"
 #include "objects/insert_object.h"
 #include "objects/modify_object.h"
 #include "objects/rotation.h"
@@ -25,7 +24,9 @@
 #include "scene/object_params.h"
 #include "scene/scene_io.h"
 #include "script/script_save.h"
+#include "support/load_scene.h"
 #include "support/scene_builder.h"
+#include "support/scene_generator.h"
 
 namespace quorvex::reliability {
 namespace {
@@ -85,7 +86,9 @@ class Soak {
   }
 
   void NewScene() {
-    testing::WriteFile(path_.string(), GenerateScene(rng_, model_));
+    const auto spec = testing::GenerateSceneSpec(testing::MarkerFreeSceneSpec(rng_()));
+    model_ = ModelOf(spec);
+    testing::WriteFile(path_.string(), testing::BuildScene(spec));
     operationsOnScene_ = 0;
     ++scenes_;
   }
@@ -115,7 +118,7 @@ class Soak {
       length = org - 1 - rng_() % org;
       what = "save shorter";
     }
-    const auto text = SafeText(rng_, length);
+    const auto text = testing::MarkerFreeText(rng_, length);
     const auto saved = quorvex::SaveScript(path_, *target, text);
     auto& mirror = model_.row(static_cast<std::size_t>(row));
     // A definition text starting below 0x0A would no longer be found by the next load: the writer
@@ -219,8 +222,10 @@ class Soak {
       // A leftover temporary file: a length-changing save refuses rather than destroy it.
       const Bytes leftover = {'o', 'l', 'd'};
       testing::WriteFile(TempPathFor(path_).string(), leftover);
-      const auto saved =
-          quorvex::SaveScript(path_, *target, SafeText(rng_, target->loadedLength + 3));
+      // (A text that starts with a letter: one starting with a control byte would be refused as
+      // hiding the script before the temporary file is even looked at.)
+      const auto saved = quorvex::SaveScript(
+          path_, *target, "x" + testing::MarkerFreeText(rng_, target->loadedLength + 2));
       what = "refused: leftover .save";
       const bool clobbered = testing::ReadFile(TempPathFor(path_).string()) != leftover;
       fs::remove(TempPathFor(path_));
@@ -229,7 +234,7 @@ class Soak {
     } else if (kind == 1) {
       // A save planned on a scan of the file before it changed length.
       target->sceneLength += 1 + static_cast<Pos>(rng_() % 50);
-      const auto saved = quorvex::SaveScript(path_, *target, SafeText(rng_, 3));
+      const auto saved = quorvex::SaveScript(path_, *target, testing::MarkerFreeText(rng_, 3));
       what = "refused: changed on disk";
       if (saved || saved.error().kind != ErrorKind::ChangedOnDisk) return what + " NOT REFUSED";
     } else {
@@ -246,7 +251,7 @@ class Soak {
     return what;
   }
 
-  std::mt19937_64 rng_;
+  testing::Random rng_;
   fs::path dir_;
   fs::path path_;
   SceneModel model_;

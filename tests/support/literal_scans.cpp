@@ -1,39 +1,39 @@
-#pragma once
-// Byte-stepping scans with one positioned read per window, over a source of small windows
-// (windowed_file.h): the catalogue reads the two bytes at every position it visits, the
-// object-parameter scan walks the objects section reading each field with its own read, the model
-// listing reads every byte, and the overview reads each script's length and text. Slow by design:
-// they are the baseline the fast scans are measured against, and their results must equal the
-// fast scans' exactly.
-//
-// Damaged input gets the fast scans' treatment (the same error kinds at the same points), so that
-// results compare equal on every input.
+#include "support/literal_scans.h"
 
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "objects/model_listing.h"
-#include "scene/catalogue.h"
-#include "scene/object_params.h"
-#include "scene/result.h"
+#include "scene/markers.h"
 
-namespace quorvex::bench {
+namespace quorvex::testing {
+namespace {
 
-template <class Windows>
-class WindowReader {
+// Windows at 1-based positions, each read from the source on its own.
+class Windows {
  public:
-  explicit WindowReader(const Windows& windows) : w_(windows) {}
+  explicit Windows(const ByteSource& source)
+      : source_(source), length_(static_cast<Pos>(source.size())) {}
 
-  Pos length() const { return w_.length(); }
+  Pos length() const { return length_; }
+
+  bool inside(Pos pos, Pos count) const {
+    return count >= 0 && pos >= 1 && pos - 1 <= length_ && count <= length_ - (pos - 1);
+  }
+
+  // The count bytes at pos into out; false when the window is not wholly inside the source or
+  // cannot be read.
+  bool read(Pos pos, std::size_t count, std::uint8_t* out) const {
+    if (!inside(pos, static_cast<Pos>(count))) return false;
+    return source_.readAt(static_cast<std::uint64_t>(pos - 1), {out, count}).ok();
+  }
 
   template <std::size_t N>
   std::optional<std::array<std::uint8_t, N>> window(Pos pos) const {
     std::array<std::uint8_t, N> out{};
-    if (!w_.read(pos, N, out.data())) return std::nullopt;
+    if (!read(pos, N, out.data())) return std::nullopt;
     return out;
   }
   std::optional<std::uint32_t> uint32(Pos pos) const {
@@ -53,27 +53,26 @@ class WindowReader {
     if (!b) return std::nullopt;
     return (*b)[0];
   }
-  // A counted string; absent when any of its bytes lies outside the file.
+  // A counted string; absent when any of its bytes lies outside the source.
   std::optional<ByteString> text(Pos pos, Pos count) const {
-    if (count < 0) return std::nullopt;
+    if (!inside(pos, count)) return std::nullopt;  // before allocating: counts may be huge
     ByteString out(static_cast<std::size_t>(count), '\0');
-    if (!w_.read(pos, out.size(), reinterpret_cast<std::uint8_t*>(out.data()))) return std::nullopt;
+    if (!read(pos, out.size(), reinterpret_cast<std::uint8_t*>(out.data()))) return std::nullopt;
     return out;
   }
-  // Up to count bytes at pos, cut at the end of the file.
+  // Up to count bytes at pos, cut at the end of the source.
   ByteString textUpToEnd(Pos pos, Pos count) const {
-    if (count <= 0 || pos < 1 || pos > length()) return {};
-    const Pos available = length() - (pos - 1);
-    return *text(pos, count < available ? count : available);
+    if (count <= 0 || pos < 1 || pos > length_) return {};
+    const Pos available = length_ - (pos - 1);
+    return text(pos, count < available ? count : available).value_or(ByteString());
   }
 
  private:
-  const Windows& w_;
+  const ByteSource& source_;
+  Pos length_;
 };
 
-namespace literal {
-
-inline bool Is(const std::optional<std::array<std::uint8_t, 2>>& m, std::uint16_t marker) {
+bool Is(const std::optional<std::array<std::uint8_t, 2>>& m, std::uint16_t marker) {
   return m && (*m)[0] == marker::Low(marker) && (*m)[1] == marker::High(marker);
 }
 
@@ -86,38 +85,46 @@ bool HasMarker(const std::optional<std::array<std::uint8_t, N>>& w, std::uint16_
   return false;
 }
 
-inline Error Damaged(const char* what) {
+Error Damaged(const char* what) {
   return MakeError(ErrorKind::Damaged, what);
 }
 
 // The first 00 40 pair from position 5 on, one 2-byte read per position.
-template <class Windows>
-std::optional<Pos> FindObjectsSection(const WindowReader<Windows>& in) {
+std::optional<Pos> FindObjectsSection(const Windows& in) {
   for (Pos pos = 5; pos <= in.length(); ++pos) {
-    if (Is(in.template window<2>(pos), marker::kObjectsSection)) return pos;
+    if (Is(in.window<2>(pos), marker::kObjectsSection)) return pos;
   }
   return std::nullopt;
 }
 
-}  // namespace literal
+void NoScript(CatalogueRow& row) {
+  row.scriptLengthPos.reset();
+  row.scriptLength.reset();
+  row.checked = false;
+}
 
-template <class Windows>
-Result<Catalogue> LiteralScanCatalogue(const Windows& windows, SectionFlags flags = {},
-                                       std::vector<int>* progressCalls = nullptr) {
-  using namespace literal;
-  const WindowReader<Windows> in(windows);
+}  // namespace
+
+Result<Catalogue> LiteralScanCatalogue(const ByteSource& source, SectionFlags initialFlags,
+                                       const CatalogueHooks& hooks) {
+  const Windows in(source);
   Catalogue cat;
-  cat.flags = flags;
+  // The section flags start as the caller gives them; an empty file has no rows.
+  cat.flags = initialFlags;
   const Pos sceneLength = in.length();
   cat.sceneLength = sceneLength;
   if (sceneLength == 0) return cat;
 
+  // The 80 % mark: 0.8 as a single times the length, rounded half to even. The scan starts there
+  // when the file has no objects section, and the progress counts from it: one call per
+  // limit80 / 150 positions past it.
   const Pos limit80 = static_cast<Pos>(
       std::nearbyint(static_cast<double>(0.8f) * static_cast<double>(sceneLength)));
   const double progressStep = static_cast<double>(limit80) / 30.0;
-  int progressCount = 0;
+  int progressCount = hooks.initialProgressCount;
   bool firstStandalone = true;
 
+  // Skip the objects section: the first 00 40 pair from position 5 on, jumped over by its length.
   Pos scanPos = 0;
   if (const auto h = FindObjectsSection(in)) {
     const auto length = in.int32(*h + 2);
@@ -128,22 +135,19 @@ Result<Catalogue> LiteralScanCatalogue(const Windows& windows, SectionFlags flag
     scanPos = limit80;
   }
 
-  auto noScript = [](CatalogueRow& row) {
-    row.scriptLengthPos.reset();
-    row.scriptLength.reset();
-    row.checked = false;
-  };
-
+  // The main loop: a progress check at every position, then the markers. A section header (50 AE,
+  // 20 AE) counts when its entry marker lies in its 8 bytes; an entry (51 AE, 21 AE) counts only
+  // after its section's header has been seen.
   while (scanPos <= sceneLength) {
     if (static_cast<double>(5 * (scanPos - limit80)) >
         static_cast<double>(progressCount) * progressStep + 1.0) {
-      if (progressCalls) progressCalls->push_back(progressCount);
+      if (hooks.progress) hooks.progress(progressCount);
       progressCount += 1;
     }
-    const auto m = in.template window<2>(scanPos);
+    const auto m = in.window<2>(scanPos);
     if (Is(m, marker::kScriptSection) || Is(m, marker::kDefinitionSection)) {
       const bool scripts = Is(m, marker::kScriptSection);
-      const auto w = in.template window<8>(scanPos);
+      const auto w = in.window<8>(scanPos);
       if (HasMarker(w, scripts ? marker::kScript : marker::kDefinition)) {
         const SectionHeader header{scanPos + 2, *in.int32(scanPos + 2)};
         if (scripts) {
@@ -191,6 +195,9 @@ Result<Catalogue> LiteralScanCatalogue(const Windows& windows, SectionFlags flag
       }
       if (cat.rows.size() >= static_cast<std::size_t>(kMaxRows))
         return MakeError(ErrorKind::TooManyRows, "too many rows");
+      // A definition: its name sub-chunk at P + 6, the kind sub-chunk after it (kinds 6 and 18
+      // give no row), then the parameters, searched for the script pattern up to the entry's
+      // length past them.
       const Pos p = scanPos;
       const auto entryLength = in.int32(p + 2);
       const auto nField = in.int32(p + 8);
@@ -223,7 +230,9 @@ Result<Catalogue> LiteralScanCatalogue(const Windows& windows, SectionFlags flag
           scanPos = limit;  // no window matches beyond the end: the search runs on to its bound
           break;
         }
-        const auto w = in.template window<5>(scanPos);
+        // 01 00 00 00 00 followed, 4 bytes on, by a byte of 0x0A or more: the script. 05 00 00
+        // 00 00 or the next entry's marker: none.
+        const auto w = in.window<5>(scanPos);
         if (w && *w == std::array<std::uint8_t, 5>{0x01, 0, 0, 0, 0}) {
           const auto c = in.byte(scanPos + 9);
           if (c && *c >= 0x0A) {
@@ -239,20 +248,20 @@ Result<Catalogue> LiteralScanCatalogue(const Windows& windows, SectionFlags flag
         } else {
           if (w && *w == std::array<std::uint8_t, 5>{0x05, 0, 0, 0, 0}) {
             searching = false;
-            noScript(row);
+            NoScript(row);
           }
-          const auto two = in.template window<2>(scanPos);
+          const auto two = in.window<2>(scanPos);
           if (Is(two, marker::kDefinition) || Is(two, marker::kScriptSection) ||
               Is(two, marker::kScript)) {
             searching = false;
-            noScript(row);
+            NoScript(row);
             scanPos -= 1;
           }
         }
         scanPos += 1;
-        if (scanPos == sceneLength + 1) noScript(row);
+        if (scanPos == sceneLength + 1) NoScript(row);
       }
-      if (searching) noScript(row);
+      if (searching) NoScript(row);
       cat.rows.push_back(row);
     } else {
       scanPos += 1;
@@ -261,12 +270,13 @@ Result<Catalogue> LiteralScanCatalogue(const Windows& windows, SectionFlags flag
   return cat;
 }
 
-template <class Windows>
-ObjectScanResult LiteralScanObjectParameters(const Windows& windows,
-                                             const std::vector<ByteString>& rowNames) {
-  using namespace literal;
-  const WindowReader<Windows> in(windows);
+ObjectScanResult LiteralScanObjectParameters(const ByteSource& source,
+                                             const std::vector<ByteString>& rowNames,
+                                             const ObjectScanHooks& hooks) {
+  const Windows in(source);
   ObjectScanResult result;
+  int progressCount = 0;
+  // The objects section: the first 00 40 pair from position 5 on; without one, no matches.
   const auto h = FindObjectsSection(in);
   if (!h) return result;
   result.sectionFound = true;
@@ -276,15 +286,18 @@ ObjectScanResult LiteralScanObjectParameters(const Windows& windows,
     result.error = Damaged("section length");
     return result;
   }
+  // Walk the section's children by their lengths. A child with a name sub-chunk (10 00) at its
+  // marker + 16 is an object; it matches the first row whose text equals its name.
   Pos scanPos = secLenPos + 6;
   while (scanPos < secLenPos + *secLen) {
+    if (hooks.yield) hooks.yield();
     const Pos m = scanPos - 2;
     const auto l = in.int32(scanPos);
     if (!l || *l <= 0) {
       result.error = Damaged("child length");
       return result;
     }
-    if (!Is(in.template window<2>(m + 16), marker::kName)) {
+    if (!Is(in.window<2>(m + 16), marker::kName)) {
       scanPos = m + *l + 2;
       continue;
     }
@@ -328,6 +341,8 @@ ObjectScanResult LiteralScanObjectParameters(const Windows& windows,
     for (int i = 0; i < 3; ++i) params.translation[i] = BitsToFloat(v[i]);
     for (int i = 0; i < 4; ++i) params.rotation[i] = v[3 + i];
     for (int i = 0; i < 3; ++i) params.size[i] = BitsToFloat(v[7 + i]);
+    // The rest of the object, cut at the end of the file: a model chunk (12 20) there names the
+    // model when the rest holds ".i3d".
     const ByteString rest = in.textUpToEnd(p + 52, static_cast<Pos>(*l) - 79 - n);
     const auto model = rest.find("\x12\x20");
     if (rest.find(".i3d") != ByteString::npos && model != ByteString::npos) {
@@ -336,17 +351,17 @@ ObjectScanResult LiteralScanObjectParameters(const Windows& windows,
         if (const auto text = in.text(p + 57 + k, static_cast<Pos>(*len) - 7)) params.model = *text;
       }
     }
+    if (hooks.progress) hooks.progress(progressCount);
+    progressCount += 1;
     result.matches.push_back(params);
     scanPos = m + *l + 2;
   }
   return result;
 }
 
-// The listing, one read per position; `progressValues` receives every ProgressBar2 value.
-template <class Windows>
-std::vector<ModelName> LiteralListSceneModels(const Windows& windows,
-                                              std::vector<int>* progressValues = nullptr) {
-  const WindowReader<Windows> in(windows);
+std::vector<ModelName> LiteralListSceneModels(const ByteSource& source,
+                                              std::vector<int>* progressValues) {
+  const Windows in(source);
   std::vector<ModelName> names;
   const Pos l = in.length();
   const double step = static_cast<double>(l) / 100.0;
@@ -359,32 +374,34 @@ std::vector<ModelName> LiteralListSceneModels(const Windows& windows,
     }
     const auto b = in.byte(p);
     if (!b || *b != '.') continue;
-    const auto i3d = in.template window<3>(p + 1);
+    const auto i3d = in.window<3>(p + 1);
     if (!i3d || (*i3d)[0] != 'i' || (*i3d)[1] != '3' || (*i3d)[2] != 'd') continue;
+    // The name runs back from the "." over name bytes, to the first byte at most.
     const Pos e = p + 3;
     Pos q = p - 1;
-    while (q >= 1 && IsModelNameByte(*in.byte(q))) q -= 1;
+    for (; q >= 1; q -= 1) {
+      const auto before = in.byte(q);
+      if (!before || !IsModelNameByte(*before)) break;
+    }
     if (e - q <= kMaxModelNameLength) names.push_back(ModelName{q + 1, e - q});
     p = e;
   }
   return names;
 }
 
-// The overview text: for each ticked row its header line and the script bytes, each script's
-// length read again at its position.
-template <class Windows>
-Result<ByteString> LiteralBuildScriptOverview(const Windows& windows, const Catalogue& catalogue) {
-  const WindowReader<Windows> in(windows);
+Result<ByteString> LiteralBuildScriptOverview(const ByteSource& source,
+                                              const Catalogue& catalogue) {
+  const Windows in(source);
   ByteString out;
   for (const auto& row : catalogue.rows) {
     if (!row.checked || !row.scriptLengthPos) continue;
     const auto s = in.int32(*row.scriptLengthPos);
     const auto text = s ? in.text(*row.scriptLengthPos + 4, *s) : std::nullopt;
-    if (!text) return literal::Damaged("script runs past the end");
+    if (!text) return Damaged("script runs past the end");
     out += "\r\n\r\n ******************    --  " + row.name + "  --  ****************** \r\n";
     out += *text;
   }
   return out;
 }
 
-}  // namespace quorvex::bench
+}  // namespace quorvex::testing

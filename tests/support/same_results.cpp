@@ -1,10 +1,10 @@
-#include "common/same_results.h"
+#include "support/same_results.h"
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
-namespace quorvex::bench {
+namespace quorvex::testing {
 namespace {
 
 template <class T>
@@ -31,8 +31,13 @@ bool SameSection(const std::optional<SectionHeader>& a, const std::optional<Sect
 
 template <class T>
 std::string ErrorDifference(const Result<T>& a, const Result<T>& b) {
-  if (a.ok() != b.ok()) return a.ok() ? "only the second failed" : "only the first failed";
-  if (!a.ok() && a.error().kind != b.error().kind) return "different error kinds";
+  if (a.ok() != b.ok()) {
+    return a.ok() ? "only the second failed: " + b.error().message
+                  : "only the first failed: " + a.error().message;
+  }
+  if (!a.ok() && a.error().kind != b.error().kind) {
+    return "different error kinds: " + a.error().message + " / " + b.error().message;
+  }
   return {};
 }
 
@@ -40,8 +45,10 @@ std::string ErrorDifference(const Result<T>& a, const Result<T>& b) {
 
 std::string CatalogueDifference(const Result<Catalogue>& a, const Result<Catalogue>& b) {
   if (auto d = ErrorDifference(a, b); !d.empty() || !a.ok()) return d;
-  const Catalogue& x = *a;
-  const Catalogue& y = *b;
+  return CatalogueDifference(*a, *b);
+}
+
+std::string CatalogueDifference(const Catalogue& x, const Catalogue& y) {
   if (x.sceneLength != y.sceneLength) return "sceneLength";
   if (x.rows.size() != y.rows.size())
     return "row count " + std::to_string(x.rows.size()) + " vs " + std::to_string(y.rows.size());
@@ -60,8 +67,12 @@ std::string CatalogueDifference(const Result<Catalogue>& a, const Result<Catalog
 
 std::string ObjectScanDifference(const ObjectScanResult& a, const ObjectScanResult& b) {
   if (a.sectionFound != b.sectionFound) return "sectionFound";
-  if (a.error.has_value() != b.error.has_value()) return "only one stopped on damage";
-  if (a.error && a.error->kind != b.error->kind) return "different error kinds";
+  if (a.error.has_value() != b.error.has_value()) {
+    return "only one stopped on damage: " + (a.error ? a.error : b.error)->message;
+  }
+  if (a.error && a.error->kind != b.error->kind) {
+    return "different error kinds: " + a.error->message + " / " + b.error->message;
+  }
   if (a.matches.size() != b.matches.size())
     return "match count " + std::to_string(a.matches.size()) + " vs " +
            std::to_string(b.matches.size());
@@ -110,4 +121,4 @@ std::string TextDifference(const Result<ByteString>& a, const Result<ByteString>
   return {};
 }
 
-}  // namespace quorvex::bench
+}  // namespace quorvex::testing

@@ -1,7 +1,9 @@
 #pragma once
 // Checks that the fast scans give exactly the literal scans' results on a scene: the catalogue
-// (with its sequence of progress calls), the object parameters for the catalogue's row names, the
-// model listing (with its progress values) and the overview text.
+// (with its sequence of progress calls), the object parameters for the catalogue's row names (with
+// their yields and progress calls), the model listing (with its progress values) and the overview
+// text. The literal scans read the scene's bytes in memory and, when asked, the scene file with one
+// positioned read per window.
 
 #include <cstdint>
 #include <filesystem>
@@ -11,7 +13,7 @@
 
 #include "scene/scene_image.h"
 
-namespace quorvex::bench {
+namespace quorvex::testing {
 
 // Seconds of CPU time (user and system) the literal scans took through one system call per window,
 // and how many windows the catalogue scan and the model listing read.
@@ -33,4 +35,4 @@ struct IdentityOptions {
 std::vector<std::string> IdentityDifferences(const Bytes& scene,
                                              const IdentityOptions& options = {});
 
-}  // namespace quorvex::bench
+}  // namespace quorvex::testing
