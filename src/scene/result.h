@@ -30,7 +30,7 @@ enum class ErrorKind {
 // The text shown for a scene that another program holds open.
 inline constexpr const char* kFileUsedMessage = "****** File used by another program ******";
 
-struct Error {
+struct [[nodiscard]] Error {
   ErrorKind kind;
   std::string message;
 };
@@ -39,7 +39,7 @@ inline Error MakeError(ErrorKind kind, std::string message) { return Error{kind,
 
 // Either a value or an Error.
 template <class T>
-class Result {
+class [[nodiscard]] Result {
  public:
   Result(T value) : state_(std::move(value)) {}  // NOLINT: implicit by design
   Result(Error error) : state_(std::move(error)) {}  // NOLINT: implicit by design

@@ -122,7 +122,9 @@ TEST(Search, InSlicesFindsWhatTheWholeTextGives) {
             << needle << " slice " << slice << " step " << step;
         EXPECT_EQ(sliced.position(), whole.position());
       }
-      if (slice == 1) EXPECT_GT(yields, 0);
+      if (slice == 1) {
+        EXPECT_GT(yields, 0);
+      }
     }
   }
 }

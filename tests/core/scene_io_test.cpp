@@ -249,7 +249,9 @@ TEST_F(SceneIo, LengthChangeThroughASymbolicLinkWritesTheLinkedFile) {
 TEST_F(SceneIo, TemporaryFileTakesTheScenesModeAndOwnerFromTheStart) {
   ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
   const bool root = ::geteuid() == 0;
-  if (root) ASSERT_EQ(::chown(path_.c_str(), 4242, 4343), 0);
+  if (root) {
+    ASSERT_EQ(::chown(path_.c_str(), 4242, 4343), 0);
+  }
   {
     auto locked = platform::OpenLocked(path_);
     ASSERT_TRUE(locked.ok());
