@@ -19,12 +19,16 @@
 
 namespace quorvex {
 
-std::string QuotedPath(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string QuotedPath(const std::filesystem::path& path) {
+  return "\"" + path.string() + "\"";
+}
 
 namespace platform {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return QuotedPath(path); }
+std::string Quoted(const std::filesystem::path& path) {
+  return QuotedPath(path);
+}
 
 Error SystemError(ErrorKind kind, const std::string& what, int err) {
   return MakeError(kind, what + ": " + std::strerror(err));
@@ -444,7 +448,8 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
                        "Cannot read " + QuotedPath(path) + ": " + std::strerror(errno));
     }
     if (S_ISDIR(st.st_mode)) {
-      return MakeError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path) + ": it is a folder");
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot open " + QuotedPath(path) + ": it is a folder");
     }
     if (!S_ISREG(st.st_mode)) {
       return MakeError(ErrorKind::Refused,
@@ -459,7 +464,8 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
                            "lengths, so it cannot be a scene.");
     }
     if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
-      if (errno == EWOULDBLOCK || errno == EAGAIN) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+      if (errno == EWOULDBLOCK || errno == EAGAIN)
+        return MakeError(ErrorKind::Locked, kFileUsedMessage);
       return MakeError(ErrorKind::NotReadable,
                        "Cannot lock " + QuotedPath(path) + ": " + std::strerror(errno));
     }

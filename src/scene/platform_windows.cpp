@@ -508,11 +508,14 @@ class WindowsSceneFile final : public SceneFile {
 
 }  // namespace
 
-std::string QuotedPath(const std::filesystem::path& path) { return platform::Quoted(path); }
+std::string QuotedPath(const std::filesystem::path& path) {
+  return platform::Quoted(path);
+}
 
 Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-  Handle handle(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  Handle handle(::CreateFileW(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info)) {
     return platform::SystemError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path),

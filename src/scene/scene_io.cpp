@@ -19,7 +19,9 @@ Error InjectedFailure() {
   return MakeError(ErrorKind::WriteFailed, "Cannot write: No space left on device");
 }
 
-std::string Quoted(const std::filesystem::path& path) { return QuotedPath(path); }
+std::string Quoted(const std::filesystem::path& path) {
+  return QuotedPath(path);
+}
 
 Error TooLarge(const std::filesystem::path& path) {
   return MakeError(ErrorKind::Refused, Quoted(path) +

@@ -65,8 +65,8 @@ Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row
   return target;
 }
 
-Result<EditPlan> PlanScriptSave(const SceneImage& image,
-                                const ScriptSaveTarget& target, const ByteString& newText) {
+Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget& target,
+                                const ByteString& newText) {
   if (auto s = CheckSceneLength(image, target.sceneLength); !s) return s.error();
 
   const Pos p = target.scriptLengthPos;

@@ -56,8 +56,8 @@ Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row
 // UnexpectedLayout when a length change would have to correct a parameters chunk that is not
 // where the layout puts it, Refused when a length change cannot be made without losing or
 // corrupting data.
-Result<EditPlan> PlanScriptSave(const SceneImage& image,
-                                const ScriptSaveTarget& target, const ByteString& newText);
+Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget& target,
+                                const ByteString& newText);
 
 // What a save means to produce, for the check before it is written: the same rows as `before`
 // (the current catalogue, or null to have it scanned), the saved one reading back as `newText`.

@@ -246,9 +246,9 @@ TEST_F(ScriptSaveRefusal, RootLengthOtherThanFileLengthRefusesALengthChange) {
   EXPECT_EQ(Refusal(longer, target, "x"), ErrorKind::Refused);
   const auto& r = catalogue_.rows[static_cast<std::size_t>(RowNamed(catalogue_, "timer"))];
   // A same-length save does not depend on the root length.
-  EXPECT_TRUE(
-      PlanScriptSave(SceneImage(longer), target, ByteString(static_cast<std::size_t>(*r.scriptLength), 'y'))
-          .ok());
+  EXPECT_TRUE(PlanScriptSave(SceneImage(longer), target,
+                             ByteString(static_cast<std::size_t>(*r.scriptLength), 'y'))
+                  .ok());
 }
 
 TEST_F(ScriptSaveRefusal, FileNoLongerWhatTheScanSaw) {
