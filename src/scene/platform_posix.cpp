@@ -330,7 +330,8 @@ Result<std::filesystem::path> ReplacedPath(const std::filesystem::path& path) {
 
 }  // namespace
 
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
+                                               const std::function<void()>& beforeLock) {
   constexpr int kAttempts = 8;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     auto target = ReplacedPath(path);
@@ -357,7 +358,7 @@ Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path
       return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
     }
     if (!S_ISREG(st.st_mode)) return NotARegularFile(path);
-    if (auto& hook = BeforeLockHook()) hook();
+    if (beforeLock) beforeLock();
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
       if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
       return SystemError(ErrorKind::NotReadable, "Cannot lock " + Quoted(path), errno);

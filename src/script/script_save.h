@@ -65,8 +65,9 @@ WriteIntent ScriptSaveIntent(const ScriptSaveTarget& target, const ByteString& n
                              const Catalogue* before);
 
 // Locks the scene at `path`, plans against its current content, checks the result and writes the
-// change safely.
+// change safely, through `files`.
 Result<WriteMode> SaveScript(const std::filesystem::path& path, const ScriptSaveTarget& target,
-                             const ByteString& newText);
+                             const ByteString& newText,
+                             platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvex

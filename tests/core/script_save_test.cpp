@@ -19,6 +19,7 @@
 #include "scene/catalogue.h"
 #include "scene/write_checks.h"
 #include "script/script_save.h"
+#include "support/failing_file_system.h"
 #include "support/scene_builder.h"
 #include "write_test_support.h"
 
@@ -398,9 +399,9 @@ TEST_F(ScriptSaveFault, ChangedBetweenScanAndSave) {
 }
 
 TEST_F(ScriptSaveFault, FailingWriteDuringTheTemporaryFile) {
-  InjectWriteFailureForTesting(scene_.size() / 2);
-  const auto result = SaveScript(path_, target_, "end\r\n");
-  InjectWriteFailureForTesting(std::nullopt);
+  testing::FailingFileSystem fillsUp;
+  fillsUp.failWritesAfter(scene_.size() / 2);
+  const auto result = SaveScript(path_, target_, "end\r\n", fillsUp);
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().kind, ErrorKind::WriteFailed);
   EXPECT_NE(result.error().message.find("unchanged"), std::string::npos);
