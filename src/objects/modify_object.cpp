@@ -129,9 +129,10 @@ Status CheckModifiedResult(const SceneImage& current, const EditPlan& plan,
                                               "read back as the new ones. Nothing was written.")));
 }
 
-Result<WriteMode> ModifyObject(const std::filesystem::path& path, const ModifyRequest& request) {
+Result<WriteMode> ModifyObject(const std::filesystem::path& path, const ModifyRequest& request,
+                               platform::FileSystem& files) {
   return WriteScene(
-      path, [&](const SceneImage& current) { return PlanModify(current, request); },
+      files, path, [&](const SceneImage& current) { return PlanModify(current, request); },
       [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
         return CheckModifiedResult(current, plan, result, request, nullptr);
       });

@@ -61,7 +61,8 @@ Status CheckModifiedResult(const SceneImage& current, const EditPlan& plan,
                            const Catalogue* before);
 
 // Locks the scene at `path`, checks the result and patches the values in place (or, when they
-// straddle a page boundary, writes the scene anew).
-Result<WriteMode> ModifyObject(const std::filesystem::path& path, const ModifyRequest& request);
+// straddle a page boundary, writes the scene anew), through `files`.
+Result<WriteMode> ModifyObject(const std::filesystem::path& path, const ModifyRequest& request,
+                               platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvex

@@ -55,8 +55,10 @@ class LockedFile {
 // a FIFO, a device or a socket is refused before anything waits on it. Locked when another holder
 // exists. After the hold is taken the path must still name the held file (a writer may have
 // replaced the scene between the open and the lock); otherwise the open is made again, a few times
-// at most.
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path);
+// at most. `beforeLock`, when given, is called after each open and before the lock is taken (on
+// POSIX; on Windows the open itself takes the hold): tests put another writer there.
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
+                                               const std::function<void()>& beforeLock = {});
 
 // Opens the scene for reading with the exclusive probe taken and released at once.
 Status ProbeNotHeld(const std::filesystem::path& path);
@@ -74,7 +76,16 @@ Error TempExistsError(const std::string& quotedPath);
 // Removes a file, ignoring a missing one.
 void RemoveQuietly(const std::filesystem::path& path);
 
-// Test seam: called by OpenLocked after each open and before the lock is taken.
-std::function<void()>& BeforeLockHook();
+// The file system as the writer sees it, so that tests can put a failing disk or another writer
+// in its way. Production code uses RealFileSystem().
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual Result<std::unique_ptr<LockedFile>> openLocked(const std::filesystem::path& path) = 0;
+  virtual void removeQuietly(const std::filesystem::path& path) = 0;
+};
+
+// OpenLocked and RemoveQuietly of this platform.
+FileSystem& RealFileSystem();
 
 }  // namespace quorvex::platform

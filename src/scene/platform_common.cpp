@@ -19,9 +19,21 @@ Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t coun
   return OkStatus();
 }
 
-std::function<void()>& BeforeLockHook() {
-  static std::function<void()> hook;
-  return hook;
+namespace {
+
+class PlatformFileSystem final : public FileSystem {
+ public:
+  Result<std::unique_ptr<LockedFile>> openLocked(const std::filesystem::path& path) override {
+    return OpenLocked(path);
+  }
+  void removeQuietly(const std::filesystem::path& path) override { RemoveQuietly(path); }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PlatformFileSystem files;
+  return files;
 }
 
 Error TempExistsError(const std::string& quotedPath) {

@@ -19,12 +19,16 @@
 
 namespace quorvex {
 
-std::string QuotedPath(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+std::string QuotedPath(const std::filesystem::path& path) {
+  return "\"" + path.string() + "\"";
+}
 
 namespace platform {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return QuotedPath(path); }
+std::string Quoted(const std::filesystem::path& path) {
+  return QuotedPath(path);
+}
 
 Error SystemError(ErrorKind kind, const std::string& what, int err) {
   return MakeError(kind, what + ": " + std::strerror(err));
@@ -326,7 +330,8 @@ Result<std::filesystem::path> ReplacedPath(const std::filesystem::path& path) {
 
 }  // namespace
 
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
+                                               const std::function<void()>& beforeLock) {
   constexpr int kAttempts = 8;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     auto target = ReplacedPath(path);
@@ -353,7 +358,7 @@ Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path
       return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
     }
     if (!S_ISREG(st.st_mode)) return NotARegularFile(path);
-    if (auto& hook = BeforeLockHook()) hook();
+    if (beforeLock) beforeLock();
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
       if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
       return SystemError(ErrorKind::NotReadable, "Cannot lock " + Quoted(path), errno);
@@ -444,7 +449,8 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
                        "Cannot read " + QuotedPath(path) + ": " + std::strerror(errno));
     }
     if (S_ISDIR(st.st_mode)) {
-      return MakeError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path) + ": it is a folder");
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot open " + QuotedPath(path) + ": it is a folder");
     }
     if (!S_ISREG(st.st_mode)) {
       return MakeError(ErrorKind::Refused,
@@ -459,7 +465,8 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
                            "lengths, so it cannot be a scene.");
     }
     if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
-      if (errno == EWOULDBLOCK || errno == EAGAIN) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+      if (errno == EWOULDBLOCK || errno == EAGAIN)
+        return MakeError(ErrorKind::Locked, kFileUsedMessage);
       return MakeError(ErrorKind::NotReadable,
                        "Cannot lock " + QuotedPath(path) + ": " + std::strerror(errno));
     }

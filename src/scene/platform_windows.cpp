@@ -344,7 +344,8 @@ std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path
 // The scene is held with all sharing denied, like the probe: nobody else can open it while a
 // write runs, and a second Quorvex sees "File used by another program". Held that way, the file
 // can be neither renamed nor replaced, so the path goes on naming it; it is checked all the same.
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
+                                               const std::function<void()>& /*beforeLock*/) {
   if (IsFolder(path)) {
     return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
   }
@@ -508,11 +509,14 @@ class WindowsSceneFile final : public SceneFile {
 
 }  // namespace
 
-std::string QuotedPath(const std::filesystem::path& path) { return platform::Quoted(path); }
+std::string QuotedPath(const std::filesystem::path& path) {
+  return platform::Quoted(path);
+}
 
 Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-  Handle handle(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  Handle handle(::CreateFileW(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info)) {
     return platform::SystemError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path),

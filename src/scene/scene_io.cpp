@@ -12,14 +12,9 @@
 namespace quorvex {
 namespace {
 
-std::optional<std::uint64_t> g_failAfterBytes;
-bool g_failRestore = false;
-
-Error InjectedFailure() {
-  return MakeError(ErrorKind::WriteFailed, "Cannot write: No space left on device");
+std::string Quoted(const std::filesystem::path& path) {
+  return QuotedPath(path);
 }
-
-std::string Quoted(const std::filesystem::path& path) { return QuotedPath(path); }
 
 Error TooLarge(const std::filesystem::path& path) {
   return MakeError(ErrorKind::Refused, Quoted(path) +
@@ -42,32 +37,16 @@ class LockedFileSource final : public ByteSource {
   std::uint64_t size_;
 };
 
-// Counts the bytes written by one write operation for the failure seam.
-class WriteBudget {
- public:
-  Status spend(std::uint64_t count) {
-    written_ += count;
-    if (g_failAfterBytes && written_ > *g_failAfterBytes) return InjectedFailure();
-    return OkStatus();
-  }
-
- private:
-  std::uint64_t written_ = 0;
-};
-
 // Writes the new content, edit by edit, into a fresh temporary file. The unchanged stretches are
 // copied from the scene file itself rather than through memory.
 Status StreamNewContent(platform::NewFile& out, platform::LockedFile& scene, std::uint64_t length,
                         const EditPlan& plan) {
-  WriteBudget budget;
   auto copy = [&](std::uint64_t offset, std::uint64_t count) -> Status {
     if (count == 0) return OkStatus();
-    if (auto s = budget.spend(count); !s) return s;
     return scene.copyTo(out, offset, count);
   };
   auto put = [&](std::span<const std::uint8_t> bytes) -> Status {
     if (bytes.empty()) return OkStatus();
-    if (auto s = budget.spend(bytes.size()); !s) return s;
     return out.write(bytes);
   };
   std::uint64_t cursor = 0;
@@ -92,19 +71,6 @@ Stretch StretchOf(const EditPlan& plan) {
   return stretch;
 }
 
-// One write at `offset`, with the failure seam: an injected failure writes the allowed part of
-// the bytes first, as a disk that fills up part-way would.
-Status SeamedWrite(platform::LockedFile& file, std::uint64_t offset,
-                   std::span<const std::uint8_t> bytes, std::uint64_t& written, bool restoring) {
-  written = 0;
-  if (g_failAfterBytes && (restoring ? g_failRestore : bytes.size() > *g_failAfterBytes)) {
-    const auto part = restoring ? 0 : static_cast<std::size_t>(*g_failAfterBytes);
-    if (auto s = file.writeAt(offset, bytes.first(part), &written); !s) return s;
-    return InjectedFailure();
-  }
-  return file.writeAt(offset, bytes, &written);
-}
-
 std::string Range(std::uint64_t offset, std::uint64_t end) {
   return "positions " + std::to_string(offset + 1) + " to " + std::to_string(end);
 }
@@ -126,7 +92,7 @@ Status PatchInPlace(platform::LockedFile& file, const SceneImage& current, const
   }
 
   std::uint64_t written = 0;
-  Status status = SeamedWrite(file, stretch.offset, patch, written, false);
+  Status status = file.writeAt(stretch.offset, patch, &written);
   if (!status && written == 0) {
     return MakeError(status.error().kind, status.error().message + ". The scene is unchanged.");
   }
@@ -134,7 +100,7 @@ Status PatchInPlace(platform::LockedFile& file, const SceneImage& current, const
   if (status) return status;
 
   std::uint64_t restored = 0;
-  Status restore = SeamedWrite(file, stretch.offset, original, restored, true);
+  Status restore = file.writeAt(stretch.offset, original, &restored);
   if (restore) restore = file.flush();
   if (restore) {
     return MakeError(status.error().kind, status.error().message + ". The scene is unchanged.");
@@ -159,15 +125,6 @@ Status Verify(const Verifier& verifier, const SceneImage& current, const ByteSou
 
 }  // namespace
 
-void InjectWriteFailureForTesting(std::optional<std::uint64_t> afterBytes, bool restoreFails) {
-  g_failAfterBytes = afterBytes;
-  g_failRestore = restoreFails;
-}
-
-void InjectBeforeLockForTesting(std::function<void()> hook) {
-  platform::BeforeLockHook() = std::move(hook);
-}
-
 bool PatchesInPlace(const EditPlan& plan) {
   if (plan.edits().empty() || !plan.keepsLength()) return false;
   constexpr std::uint64_t kPage = 4096;
@@ -191,8 +148,13 @@ std::filesystem::path PathFromUtf8(const std::string& utf8) {
 
 Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& planner,
                              const Verifier& verifier) {
+  return WriteScene(platform::RealFileSystem(), path, planner, verifier);
+}
+
+Result<WriteMode> WriteScene(platform::FileSystem& files, const std::filesystem::path& path,
+                             const Planner& planner, const Verifier& verifier) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
-  auto opened = platform::OpenLocked(path);
+  auto opened = files.openLocked(path);
   if (!opened) return opened.error();
   auto& file = **opened;
 
@@ -228,11 +190,11 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
   if (!created) return created.error();
   if (auto s = StreamNewContent(**created, file, *size, *plan); !s) {
     created->reset();
-    platform::RemoveQuietly(temp);
+    files.removeQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
   }
   if (auto s = file.replaceWith(temp); !s) {
-    platform::RemoveQuietly(temp);
+    files.removeQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
   }
   return WriteMode::Replaced;

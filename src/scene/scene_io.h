@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <span>
 #include <string>
 
 #include "scene/edit_plan.h"
+#include "scene/platform.h"
 #include "scene/result.h"
 #include "scene/scene_image.h"
 
@@ -39,6 +39,9 @@ using Verifier = std::function<Status(const SceneImage& current, const EditPlan&
 // link stays as it is.
 Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& planner,
                              const Verifier& verifier);
+// The same through `files` (tests give a file system that fails on purpose).
+Result<WriteMode> WriteScene(platform::FileSystem& files, const std::filesystem::path& path,
+                             const Planner& planner, const Verifier& verifier);
 
 // Whether a plan is applied in place: it keeps the length and all its edits lie inside one
 // 4 KiB page, so that one write puts them all in place (a write of one page is never torn by
@@ -47,15 +50,6 @@ bool PatchesInPlace(const EditPlan& plan);
 
 // "<scene>.save" beside the scene.
 std::filesystem::path TempPathFor(const std::filesystem::path& scene);
-
-// Test seams. When set, the writer fails with "No space left on device" once this many bytes have
-// been written by one write (temporary file or in-place patch; an in-place patch writes that many
-// of its bytes first); with `restoreFails` putting the old bytes back fails as well. Reset with
-// std::nullopt.
-void InjectWriteFailureForTesting(std::optional<std::uint64_t> afterBytes,
-                                  bool restoreFails = false);
-// Called after the scene is opened for a write and before it is locked (POSIX); empty to reset.
-void InjectBeforeLockForTesting(std::function<void()> hook);
 
 // A path from a command-line or UI string in UTF-8 (on Windows converted to UTF-16; elsewhere the
 // bytes are used as they are).

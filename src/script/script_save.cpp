@@ -65,8 +65,8 @@ Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row
   return target;
 }
 
-Result<EditPlan> PlanScriptSave(const SceneImage& image,
-                                const ScriptSaveTarget& target, const ByteString& newText) {
+Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget& target,
+                                const ByteString& newText) {
   if (auto s = CheckSceneLength(image, target.sceneLength); !s) return s.error();
 
   const Pos p = target.scriptLengthPos;
@@ -165,9 +165,10 @@ WriteIntent ScriptSaveIntent(const ScriptSaveTarget& target, const ByteString& n
 }
 
 Result<WriteMode> SaveScript(const std::filesystem::path& path, const ScriptSaveTarget& target,
-                             const ByteString& newText) {
+                             const ByteString& newText, platform::FileSystem& files) {
   return WriteScene(
-      path, [&](const SceneImage& current) { return PlanScriptSave(current, target, newText); },
+      files, path,
+      [&](const SceneImage& current) { return PlanScriptSave(current, target, newText); },
       [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
         return CheckPlannedResult(current, plan, result,
                                   ScriptSaveIntent(target, newText, nullptr));

@@ -56,8 +56,8 @@ Result<ScriptSaveTarget> ScriptSaveTargetFor(const Catalogue& catalogue, int row
 // UnexpectedLayout when a length change would have to correct a parameters chunk that is not
 // where the layout puts it, Refused when a length change cannot be made without losing or
 // corrupting data.
-Result<EditPlan> PlanScriptSave(const SceneImage& image,
-                                const ScriptSaveTarget& target, const ByteString& newText);
+Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget& target,
+                                const ByteString& newText);
 
 // What a save means to produce, for the check before it is written: the same rows as `before`
 // (the current catalogue, or null to have it scanned), the saved one reading back as `newText`.
@@ -65,8 +65,9 @@ WriteIntent ScriptSaveIntent(const ScriptSaveTarget& target, const ByteString& n
                              const Catalogue* before);
 
 // Locks the scene at `path`, plans against its current content, checks the result and writes the
-// change safely.
+// change safely, through `files`.
 Result<WriteMode> SaveScript(const std::filesystem::path& path, const ScriptSaveTarget& target,
-                             const ByteString& newText);
+                             const ByteString& newText,
+                             platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvex

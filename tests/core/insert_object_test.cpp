@@ -14,6 +14,7 @@
 #include "scene/object_params.h"
 #include "scene/write_checks.h"
 #include "script/script_save.h"
+#include "support/failing_file_system.h"
 #include "support/scene_builder.h"
 #include "write_test_support.h"
 
@@ -394,9 +395,9 @@ TEST_F(ModifyFixture, FailingPatchOnDiskIsRolledBack) {
   auto request = ModifyRequestFrom(cop, static_cast<Pos>(scene.size()));
   request.translation[0] = 99.0f;
   request.size[2] = 42.0f;
-  InjectWriteFailureForTesting(20);  // five of the ten values reach the file, then the disk fails
-  const auto failed = ModifyObject(path, request);
-  InjectWriteFailureForTesting(std::nullopt);
+  testing::FailingFileSystem fillsUp;
+  fillsUp.failWritesAfter(20);  // five of the ten values reach the file, then the disk fails
+  const auto failed = ModifyObject(path, request, fillsUp);
   ASSERT_FALSE(failed.ok());
   EXPECT_EQ(failed.error().kind, ErrorKind::WriteFailed);
   EXPECT_EQ(testing::ReadWhole(path), scene);

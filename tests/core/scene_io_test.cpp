@@ -10,6 +10,7 @@
 
 #include "scene/platform.h"
 #include "scene/scene_io.h"
+#include "support/failing_file_system.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
 #include "write_test_support.h"
@@ -26,7 +27,6 @@ class SceneIo : public ::testing::Test {
     for (int i = 0; i < 16384; ++i) scene_.push_back(static_cast<std::uint8_t>(i * 7));
     testing::WriteFile(path_.string(), scene_);
   }
-  void TearDown() override { InjectWriteFailureForTesting(std::nullopt); }
   Bytes OnDisk() const { return testing::ReadWhole(path_); }
   static Planner Grow() {
     return [](const SceneImage& current) -> Result<EditPlan> {
@@ -48,8 +48,9 @@ class SceneIo : public ::testing::Test {
       return plan;
     };
   }
-  static Result<WriteMode> Write(const std::filesystem::path& path, const Planner& planner) {
-    return WriteScene(path, planner, {});
+  static Result<WriteMode> Write(const std::filesystem::path& path, const Planner& planner,
+                                 platform::FileSystem& files = platform::RealFileSystem()) {
+    return WriteScene(files, path, planner, {});
   }
 
   ScratchFolder folder_;
@@ -128,18 +129,19 @@ TEST_F(SceneIo, RefusalsAndFailuresLeaveTheSceneUnchanged) {
   });
   EXPECT_EQ(stale.error().kind, ErrorKind::ChangedOnDisk);
   // The disk fails half-way through the temporary file.
-  InjectWriteFailureForTesting(2000);
-  auto full = Write(path_, Grow());
+  testing::FailingFileSystem fullDisk;
+  fullDisk.failWritesAfter(2000);
+  auto full = Write(path_, Grow(), fullDisk);
   EXPECT_EQ(full.error().kind, ErrorKind::WriteFailed);
   EXPECT_NE(full.error().message.find("No space left"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(TempPathFor(path_)));
   // The disk fills up part-way through the in-place write: every byte is put back.
-  InjectWriteFailureForTesting(100);
-  auto partial = Write(path_, Patch());
+  testing::FailingFileSystem fillsUp;
+  fillsUp.failWritesAfter(100);
+  auto partial = Write(path_, Patch(), fillsUp);
   EXPECT_EQ(partial.error().kind, ErrorKind::WriteFailed);
   EXPECT_NE(partial.error().message.find("The scene is unchanged"), std::string::npos)
       << partial.error().message;
-  InjectWriteFailureForTesting(std::nullopt);
   EXPECT_EQ(OnDisk(), scene_);
   // Nothing to do is no write at all.
   auto nothing = Write(path_, [](const SceneImage& current) -> Result<EditPlan> {
@@ -164,9 +166,10 @@ TEST_F(SceneIo, LeftoverTemporaryFileIsNeverOverwritten) {
 // When putting the old bytes back fails too, the message names the bytes that may be damaged:
 // those the failed write reached.
 TEST_F(SceneIo, UnrestorableBytesAreNamed) {
-  InjectWriteFailureForTesting(100, true);
-  const auto result = Write(path_, Patch());
-  InjectWriteFailureForTesting(std::nullopt);
+  testing::FailingFileSystem fillsUp;
+  fillsUp.failWritesAfter(100);
+  fillsUp.failRestore();
+  const auto result = Write(path_, Patch(), fillsUp);
   ASSERT_FALSE(result.ok());
   EXPECT_NE(result.error().message.find("positions 1 to 100 may be damaged"), std::string::npos)
       << result.error().message;
@@ -216,13 +219,13 @@ TEST_F(SceneIo, SceneReplacedBetweenOpenAndLockIsOpenedAgain) {
     testing::WriteFile(path_.string(), scene_);
     const Bytes newer(scene_.size(), 0x11);
     int calls = 0;
-    InjectBeforeLockForTesting([&] {
+    testing::FailingFileSystem raced;
+    raced.beforeLock([&] {
       if (calls++ > 0) return;
       testing::WriteFile((folder_ / "newer.bin").string(), newer);
       std::filesystem::rename(folder_ / "newer.bin", path_);
     });
-    const auto result = Write(path_, grow ? Grow() : Patch());
-    InjectBeforeLockForTesting({});
+    const auto result = Write(path_, grow ? Grow() : Patch(), raced);
     ASSERT_TRUE(result.ok()) << result.error().message;
     EXPECT_EQ(calls, 2);
     auto expected = (grow ? Grow() : Patch())(SceneImage(newer));

@@ -19,6 +19,7 @@
 #include "scene/catalogue.h"
 #include "scene/write_checks.h"
 #include "script/script_save.h"
+#include "support/failing_file_system.h"
 #include "support/scene_builder.h"
 #include "write_test_support.h"
 
@@ -246,9 +247,9 @@ TEST_F(ScriptSaveRefusal, RootLengthOtherThanFileLengthRefusesALengthChange) {
   EXPECT_EQ(Refusal(longer, target, "x"), ErrorKind::Refused);
   const auto& r = catalogue_.rows[static_cast<std::size_t>(RowNamed(catalogue_, "timer"))];
   // A same-length save does not depend on the root length.
-  EXPECT_TRUE(
-      PlanScriptSave(SceneImage(longer), target, ByteString(static_cast<std::size_t>(*r.scriptLength), 'y'))
-          .ok());
+  EXPECT_TRUE(PlanScriptSave(SceneImage(longer), target,
+                             ByteString(static_cast<std::size_t>(*r.scriptLength), 'y'))
+                  .ok());
 }
 
 TEST_F(ScriptSaveRefusal, FileNoLongerWhatTheScanSaw) {
@@ -398,9 +399,9 @@ TEST_F(ScriptSaveFault, ChangedBetweenScanAndSave) {
 }
 
 TEST_F(ScriptSaveFault, FailingWriteDuringTheTemporaryFile) {
-  InjectWriteFailureForTesting(scene_.size() / 2);
-  const auto result = SaveScript(path_, target_, "end\r\n");
-  InjectWriteFailureForTesting(std::nullopt);
+  testing::FailingFileSystem fillsUp;
+  fillsUp.failWritesAfter(scene_.size() / 2);
+  const auto result = SaveScript(path_, target_, "end\r\n", fillsUp);
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().kind, ErrorKind::WriteFailed);
   EXPECT_NE(result.error().message.find("unchanged"), std::string::npos);
