@@ -15,8 +15,7 @@
 
 namespace quorvex::bench {
 
-void ProcessFigures(const std::filesystem::path& folder, const std::string& cli,
-                    FigureSink& sink) {
+void ProcessFigures(const std::filesystem::path& folder, const std::string& cli, FigureSink& sink) {
   constexpr int kRuns = 5;
   constexpr double kTimeShare = 0.35;  // of md5sum's time
   constexpr long kMemoryLimitKiB = 32 * 1024;
@@ -32,14 +31,17 @@ void ProcessFigures(const std::filesystem::path& folder, const std::string& cli,
     sink.add(Info("process: md5sum", scene.label, md5.ok ? describe(md5) : "failed"));
     sink.add(Info("process: cat > /dev/null", scene.label, cat.ok ? describe(cat) : "failed"));
     const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
-        {"catalogue", {cli, "catalogue", path}}, {"objects", {cli, "objects", path}},
-        {"overview", {cli, "overview", path}},   {"models", {cli, "models", path}},
+        {"catalogue", {cli, "catalogue", path}},
+        {"objects", {cli, "objects", path}},
+        {"overview", {cli, "overview", path}},
+        {"models", {cli, "models", path}},
         {"script", {cli, "script", path, "100"}}};
     for (const auto& [name, argv] : commands) {
       const ProcessRun run = MedianRun(argv, kRuns);
       const std::string what = "process: quorvex-cli " + name;
       if (!run.ok || !md5.ok) {
-        sink.add(Figure{what, scene.label, "failed", "-", judged ? std::optional(false) : std::nullopt});
+        sink.add(
+            Figure{what, scene.label, "failed", "-", judged ? std::optional(false) : std::nullopt});
         continue;
       }
       const double share = run.cpu / md5.cpu;

@@ -8,10 +8,10 @@
 namespace quorvex::bench {
 
 struct ProcessRun {
-  bool ok = false;      // exited with status 0
-  double wall = 0;      // seconds
-  double cpu = 0;       // seconds, user + system
-  long peakKiB = 0;     // maximum resident set
+  bool ok = false;   // exited with status 0
+  double wall = 0;   // seconds
+  double cpu = 0;    // seconds, user + system
+  long peakKiB = 0;  // maximum resident set
 };
 
 // Runs argv[0] (found on PATH) with standard output and error to /dev/null.

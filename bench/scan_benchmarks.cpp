@@ -5,12 +5,12 @@
 
 #include <cstring>
 
-#include "support/load_scene.h"
 #include "bench_context.h"
 #include "objects/model_listing.h"
 #include "scene/object_params.h"
 #include "scene/scene_io.h"
 #include "script/overview.h"
+#include "support/load_scene.h"
 
 namespace quorvex::bench {
 namespace {

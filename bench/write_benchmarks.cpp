@@ -13,8 +13,8 @@
 #include <stdexcept>
 
 #include "bench_context.h"
-#include "process_runs.h"
 #include "objects/insert_object.h"
+#include "process_runs.h"
 #include "script/script_save.h"
 
 namespace quorvex::bench {

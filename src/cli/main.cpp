@@ -71,8 +71,7 @@ int main(int argc, char** argv) {
   insert->add_option("SCENE", scene, "scene file")->required();
   insert->add_option("--name", insertArgs.name, "object name")->required();
   auto* categoryOpt = insert->add_option(
-      "--category", category,
-      "female, male, policeman, car, truck, policecar, things or others");
+      "--category", category, "female, male, policeman, car, truck, policecar, things or others");
   insert->add_option("--translation", insertArgs.translation, "X,Y,Z")->required();
   insert->add_option("--size", insertArgs.size, "X,Y,Z")->required();
   auto* insertRotationOpt = insert->add_option("--rotation", rotation, "degrees, -90..90");

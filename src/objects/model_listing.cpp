@@ -34,7 +34,9 @@ class ListingProgress {
   }
 
  private:
-  Pos threshold() const { return static_cast<Pos>(std::floor(static_cast<double>(k_) * step_)) + 1; }
+  Pos threshold() const {
+    return static_cast<Pos>(std::floor(static_cast<double>(k_) * step_)) + 1;
+  }
 
   double step_;
   const std::function<void(int)>& hook_;

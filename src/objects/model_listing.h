@@ -32,7 +32,9 @@ struct ModelListingHooks {
 
 // Name bytes: every byte except those below 20, above 126, 22 and 34 (decimal; 34 is the double
 // quote). So blanks and the control bytes 20, 21, 23 .. 31 belong to names.
-constexpr bool IsModelNameByte(std::uint8_t b) { return !(b < 20 || b > 126 || b == 22 || b == 34); }
+constexpr bool IsModelNameByte(std::uint8_t b) {
+  return !(b < 20 || b > 126 || b == 22 || b == 34);
+}
 
 // The longest model name: the longest path a Windows program of the game's era could open. A
 // longer run of name bytes before ".i3d" is not a model name (and walking back over a run of
@@ -41,7 +43,8 @@ inline constexpr Pos kMaxModelNameLength = 260;
 
 // The listing. A "." among the last three bytes of the file does not match (nothing is read past
 // the end); a walk back over name bytes that reaches position 1 starts the name at position 1.
-std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListingHooks& hooks = {});
+std::vector<ModelName> ListSceneModels(const SceneImage& image,
+                                       const ModelListingHooks& hooks = {});
 
 // The bytes of a listed name.
 ByteString ModelNameText(const SceneImage& image, const ModelName& name);

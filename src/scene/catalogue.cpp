@@ -87,15 +87,14 @@ class ScanProgress {
 };
 
 Error Damaged(const std::string& what, Pos pos) {
-  return MakeError(ErrorKind::Damaged,
-                   "The scene is damaged: " + what + " (chunk at position " + std::to_string(pos) +
-                       ").");
+  return MakeError(ErrorKind::Damaged, "The scene is damaged: " + what + " (chunk at position " +
+                                           std::to_string(pos) + ").");
 }
 
 Error TooMany() {
-  return MakeError(ErrorKind::TooManyRows,
-                   "The scene has more than " + std::to_string(kMaxRows) +
-                       " script entries; Quorvex lists at most " + std::to_string(kMaxRows) + ".");
+  return MakeError(ErrorKind::TooManyRows, "The scene has more than " + std::to_string(kMaxRows) +
+                                               " script entries; Quorvex lists at most " +
+                                               std::to_string(kMaxRows) + ".");
 }
 
 class Scanner {
@@ -155,7 +154,9 @@ class Scanner {
     return FindPairFrom(image_, from, b0, b1);
   }
 
-  static bool isLoopMarkerLow(std::uint8_t b) { return b == 0x50 || b == 0x51 || b == 0x20 || b == 0x21; }
+  static bool isLoopMarkerLow(std::uint8_t b) {
+    return b == 0x50 || b == 0x51 || b == 0x20 || b == 0x21;
+  }
 
   // First position x >= from whose two bytes are one of the main loop's markers; length + 1
   // when there is none. Every such marker has 0xAE as its second byte: search for that byte run by
@@ -198,7 +199,8 @@ class Scanner {
   }
 
   // A section header is accepted only when its entry marker occurs in the 8 bytes at its position.
-  Pos header(Pos pos, std::uint16_t entryMarker, bool& seen, std::optional<SectionHeader>& section) {
+  Pos header(Pos pos, std::uint16_t entryMarker, bool& seen,
+             std::optional<SectionHeader>& section) {
     if (!image_.windowHasMarker(pos, 8, entryMarker)) return pos + 1;
     seen = true;
     section = SectionHeader{pos + 2, *image_.int32At(pos + 2)};  // inside the 8-byte window
@@ -254,7 +256,7 @@ class Scanner {
     const auto kind = image_.byteAt(q + 6);
     // Damaged: the kind sub-chunk (its length K and kind byte) lies outside the file.
     if (!kind) return Damaged("a definition's kind lies outside the file", p);
-    const Pos k = *image_.int32At(q + 2);  // inside: q + 6 is
+    const Pos k = *image_.int32At(q + 2);         // inside: q + 6 is
     if (*kind == 6 || *kind == 18) return q + 6;  // no row; resume at the kind byte
 
     CatalogueRow row;

@@ -51,8 +51,8 @@ Status EditPlan::add(Edit edit) {
 
 Status EditPlan::patchUint32(Pos pos, std::uint32_t value) {
   if (pos < 1) {
-    return MakeError(ErrorKind::Damaged,
-                     "A length field at position " + std::to_string(pos) + " lies outside the file.");
+    return MakeError(ErrorKind::Damaged, "A length field at position " + std::to_string(pos) +
+                                             " lies outside the file.");
   }
   Bytes bytes;
   AppendUint32(bytes, value);

@@ -13,8 +13,12 @@
 
 namespace quorvex {
 
-float ObjectParams::rotationA() const { return BitsToFloat(rotation[0]); }
-float ObjectParams::rotationC() const { return BitsToFloat(rotation[2]); }
+float ObjectParams::rotationA() const {
+  return BitsToFloat(rotation[0]);
+}
+float ObjectParams::rotationC() const {
+  return BitsToFloat(rotation[2]);
+}
 
 std::optional<Pos> FindObjectsSection(const SceneImage& image) {
   return FindPairFrom(image, 5, 0x00, 0x40);
@@ -69,7 +73,8 @@ ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& ro
   // First row with a given text (a linear pass from row 0 finds the lowest index).
   std::unordered_map<std::string_view, int> firstRow;
   firstRow.reserve(rowNames.size());
-  for (std::size_t r = 0; r < rowNames.size(); ++r) firstRow.try_emplace(rowNames[r], static_cast<int>(r));
+  for (std::size_t r = 0; r < rowNames.size(); ++r)
+    firstRow.try_emplace(rowNames[r], static_cast<int>(r));
 
   const Pos secLenPos = *h + 2;
   const auto secLen = image.int32At(secLenPos);
@@ -141,8 +146,8 @@ ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& ro
     // rest: the L - 79 - N bytes at P + 52, clamped at the end of the file (the part that exists
     // is read); a negative count gives an empty rest.
     const Pos restStart = p + 52;
-    const Pos restCount =
-        std::clamp<Pos>(static_cast<Pos>(*childLength) - 79 - n, 0, image.length() - (restStart - 1));
+    const Pos restCount = std::clamp<Pos>(static_cast<Pos>(*childLength) - 79 - n, 0,
+                                          image.length() - (restStart - 1));
     const Pos restLast = restStart + restCount - 1;
     const auto model = FindBytes(image, restStart, restLast, "\x12\x20");
     if (model && FindBytes(image, restStart, restLast, ".i3d")) {

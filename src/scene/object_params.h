@@ -20,12 +20,12 @@
 namespace quorvex {
 
 struct ObjectParams {
-  int row = 0;                  // the catalogue row that received the values
-  ByteString name;              // the object's name (= the row text)
-  Pos translationPos = 0;       // P: first translation value
-  float translation[3] = {};    // at P, P + 4, P + 8
-  std::uint32_t rotation[4] = {};  // raw bits of A, B, C, D at P + 18, + 22, + 26, + 30
-  float size[3] = {};           // at P + 40, P + 44, P + 48
+  int row = 0;                      // the catalogue row that received the values
+  ByteString name;                  // the object's name (= the row text)
+  Pos translationPos = 0;           // P: first translation value
+  float translation[3] = {};        // at P, P + 4, P + 8
+  std::uint32_t rotation[4] = {};   // raw bits of A, B, C, D at P + 18, + 22, + 26, + 30
+  float size[3] = {};               // at P + 40, P + 44, P + 48
   std::optional<ByteString> model;  // absent when the object gave none (the row keeps its old one)
 
   float rotationA() const;

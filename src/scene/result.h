@@ -35,13 +35,15 @@ struct [[nodiscard]] Error {
   std::string message;
 };
 
-inline Error MakeError(ErrorKind kind, std::string message) { return Error{kind, std::move(message)}; }
+inline Error MakeError(ErrorKind kind, std::string message) {
+  return Error{kind, std::move(message)};
+}
 
 // Either a value or an Error.
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : state_(std::move(value)) {}  // NOLINT: implicit by design
+  Result(T value) : state_(std::move(value)) {}      // NOLINT: implicit by design
   Result(Error error) : state_(std::move(error)) {}  // NOLINT: implicit by design
 
   bool ok() const { return std::holds_alternative<T>(state_); }
@@ -60,6 +62,8 @@ class [[nodiscard]] Result {
 
 struct Ok {};
 using Status = Result<Ok>;
-inline Status OkStatus() { return Ok{}; }
+inline Status OkStatus() {
+  return Ok{};
+}
 
 }  // namespace quorvex

@@ -30,7 +30,9 @@ struct SceneImage::Cache {
   std::optional<Error> failure;
 };
 
-SceneImage::SceneImage() : cache_(std::make_unique<Cache>()) { resetRun(); }
+SceneImage::SceneImage() : cache_(std::make_unique<Cache>()) {
+  resetRun();
+}
 
 SceneImage::SceneImage(std::span<const std::uint8_t> bytes)
     : memory_(bytes), length_(static_cast<Pos>(bytes.size())), cache_(std::make_unique<Cache>()) {
@@ -74,7 +76,9 @@ void SceneImage::resetRun() const {
   }
 }
 
-const std::optional<Error>& SceneImage::readFailure() const { return cache_->failure; }
+const std::optional<Error>& SceneImage::readFailure() const {
+  return cache_->failure;
+}
 
 const std::uint8_t* SceneImage::load(Pos pos) const {
   if (!memory_.empty()) return memory_.data() + (pos - 1);  // contains(pos, 1) was checked
@@ -145,7 +149,8 @@ bool SceneImage::forEachRun(Pos pos, Pos count,
   if (!contains(pos, count)) return false;
   while (count > 0) {
     auto bytes = run(pos);
-    if (static_cast<Pos>(bytes.size()) > count) bytes = bytes.first(static_cast<std::size_t>(count));
+    if (static_cast<Pos>(bytes.size()) > count)
+      bytes = bytes.first(static_cast<std::size_t>(count));
     piece(bytes);
     pos += static_cast<Pos>(bytes.size());
     count -= static_cast<Pos>(bytes.size());
@@ -201,7 +206,7 @@ std::optional<ByteString> SceneImage::bytesAt(Pos pos, Pos count) const {
 }
 
 std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t b0,
-                               std::uint8_t b1) {
+                                std::uint8_t b1) {
   Pos second = std::max<Pos>(from, 1) + 1;
   while (second <= image.length()) {
     const auto bytes = image.run(second);
@@ -218,12 +223,13 @@ std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t 
 }
 
 std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,
-                            std::string_view pattern) {
+                             std::string_view pattern) {
   const auto size = static_cast<Pos>(pattern.size());
   if (size == 0) return std::nullopt;
   first = std::max<Pos>(first, 1);
   last = std::min(last, image.length());
-  const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(pattern.data()), pattern.size());
+  const auto bytes =
+      std::span(reinterpret_cast<const std::uint8_t*>(pattern.data()), pattern.size());
   Pos x = first;
   while (x + size - 1 <= last) {
     // Inside the run that holds x: a substring search over what lies in the range.
@@ -252,14 +258,18 @@ void AppendInt32(Bytes& out, std::int32_t value) {
   AppendUint32(out, static_cast<std::uint32_t>(value));
 }
 
-void AppendFloat(Bytes& out, float value) { AppendUint32(out, FloatBits(value)); }
+void AppendFloat(Bytes& out, float value) {
+  AppendUint32(out, FloatBits(value));
+}
 
 void AppendMarker(Bytes& out, std::uint16_t m) {
   out.push_back(marker::Low(m));
   out.push_back(marker::High(m));
 }
 
-void AppendText(Bytes& out, const ByteString& text) { out.insert(out.end(), text.begin(), text.end()); }
+void AppendText(Bytes& out, const ByteString& text) {
+  out.insert(out.end(), text.begin(), text.end());
+}
 
 Bytes Int32Bytes(std::int32_t value) {
   Bytes out;
@@ -267,7 +277,11 @@ Bytes Int32Bytes(std::int32_t value) {
   return out;
 }
 
-std::uint32_t FloatBits(float value) { return std::bit_cast<std::uint32_t>(value); }
-float BitsToFloat(std::uint32_t bits) { return std::bit_cast<float>(bits); }
+std::uint32_t FloatBits(float value) {
+  return std::bit_cast<std::uint32_t>(value);
+}
+float BitsToFloat(std::uint32_t bits) {
+  return std::bit_cast<float>(bits);
+}
 
 }  // namespace quorvex

@@ -129,11 +129,13 @@ Result<T> CheckedRead(const SceneImage& image, Result<T> result) {
 
 // The first position x >= from whose two bytes are b0 b1 (a marker pair at any alignment); absent
 // when there is none. Searches the second byte run by run and tests the byte before it.
-std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t b0, std::uint8_t b1);
+std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t b0,
+                                std::uint8_t b1);
 
 // The first position x in first .. last - size + 1 where `pattern` stands, so that the whole
 // pattern lies within first .. last; absent when there is none.
-std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last, std::string_view pattern);
+std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,
+                             std::string_view pattern);
 
 // Little-endian encoders shared by the writers.
 void AppendInt32(Bytes& out, std::int32_t value);

@@ -40,9 +40,10 @@ struct CliRun {
 class ReadCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quorvex_read_cli_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        fs::temp_directory_path() /
+        ("quorvex_read_cli_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -163,10 +164,13 @@ TEST_F(ReadCli, ScriptPrintsRawBytes) {
     ASSERT_EQ(run.status, 0) << run.err;
     const auto& row = c->rows[i];
     const ByteString expected =
-        row.scriptLengthPos ? *SceneImage(bytes).bytesAt(*row.scriptLengthPos + 4, *row.scriptLength) : "";
+        row.scriptLengthPos
+            ? *SceneImage(bytes).bytesAt(*row.scriptLengthPos + 4, *row.scriptLength)
+            : "";
     EXPECT_EQ(run.out, expected) << "row " << i;
   }
-  EXPECT_EQ(Cli({"script", path, std::to_string(c->rows.size() - 1)}).out, ByteString("\x80\0\r\n\xFF\x1A", 6));
+  EXPECT_EQ(Cli({"script", path, std::to_string(c->rows.size() - 1)}).out,
+            ByteString("\x80\0\r\n\xFF\x1A", 6));
   // Not a row: exit 2 with a message.
   for (const std::string& bad : {std::to_string(c->rows.size()), std::string("99999")}) {
     const CliRun run = Cli({"script", path, bad});
@@ -264,7 +268,9 @@ TEST_F(ReadCli, OverviewAndModels) {
   const SceneImage image(bytes);
   const auto c = ScanCatalogue(image);
   EXPECT_EQ(run.out, *BuildScriptOverview(image, *c));
-  EXPECT_EQ(run.out.rfind("\r\n\r\n ******************    --  Oskar  --  ****************** \r\n", 0), 0u);
+  EXPECT_EQ(
+      run.out.rfind("\r\n\r\n ******************    --  Oskar  --  ****************** \r\n", 0),
+      0u);
 
   run = Cli({"models", path});
   ASSERT_EQ(run.status, 0) << run.err;

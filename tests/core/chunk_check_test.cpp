@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "support/scene_generator.h"
 #include "scene/chunk_check.h"
 #include "scene/markers.h"
 #include "scene/sha256.h"
 #include "support/scene_builder.h"
+#include "support/scene_generator.h"
 
 namespace quorvex::testing {
 namespace {

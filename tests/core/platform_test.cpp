@@ -27,9 +27,9 @@
 #include <unistd.h>
 #endif
 
-#include "support/load_scene.h"
 #include "scene/catalogue.h"
 #include "scene/scene_io.h"
+#include "support/load_scene.h"
 #include "support/scene_builder.h"
 
 namespace quorvex {
@@ -112,7 +112,9 @@ class ForeignHold {
 Result<EditPlan> AppendChunk(const SceneImage& current) {
   EditPlan plan(static_cast<std::uint64_t>(current.length()));
   const Bytes chunk = testing::Chunk(0x0001, testing::ToBytes("added"));
-  if (auto s = plan.patchInt32(3, static_cast<std::int32_t>(current.length() + static_cast<Pos>(chunk.size()))); !s) {
+  if (auto s = plan.patchInt32(
+          3, static_cast<std::int32_t>(current.length() + static_cast<Pos>(chunk.size())));
+      !s) {
     return s.error();
   }
   if (auto s = plan.insertAt(current.length() + 1, chunk); !s) return s.error();
@@ -122,7 +124,8 @@ Result<EditPlan> AppendChunk(const SceneImage& current) {
 // A plan that keeps the length: the last byte replaced.
 Result<EditPlan> PatchOneByte(const SceneImage& current) {
   EditPlan plan(static_cast<std::uint64_t>(current.length()));
-  if (auto s = plan.add(Edit{static_cast<std::uint64_t>(current.length()) - 1, 1, Bytes{'!'}}); !s) return s.error();
+  if (auto s = plan.add(Edit{static_cast<std::uint64_t>(current.length()) - 1, 1, Bytes{'!'}}); !s)
+    return s.error();
   return plan;
 }
 

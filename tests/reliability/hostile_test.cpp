@@ -10,7 +10,6 @@
 #include <fstream>
 #include <string>
 
-#include "support/load_scene.h"
 #include "objects/insert_object.h"
 #include "reliability/cli_runner.h"
 #include "scene/catalogue.h"
@@ -18,6 +17,7 @@
 #include "scene/scene_io.h"
 #include "scene/text_codec.h"
 #include "script/script_save.h"
+#include "support/load_scene.h"
 #include "support/scene_builder.h"
 
 namespace quorvex::reliability {

@@ -28,7 +28,9 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-Bytes ToBytes(const ByteString& text) { return Bytes(text.begin(), text.end()); }
+Bytes ToBytes(const ByteString& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 namespace {
 
@@ -48,13 +50,13 @@ Bytes ObjectChunk(const SceneObject& o) {
   AppendUint32(rotation, o.rotationB);
   AppendFloat(rotation, o.rotationC);
   AppendUint32(rotation, o.rotationD);
-  Bytes body = Concat({Chunk(marker::kObjectType, type), NameChunk(marker::kName, o.name),
-                       Chunk(marker::kTranslation,
-                             Floats({o.translation[0], o.translation[1], o.translation[2]})),
-                       Chunk(marker::kRotation, rotation),
-                       Chunk(marker::kSize, Floats({o.size[0], o.size[1], o.size[2]})),
-                       Chunk(marker::kFixedVector, Floats({-17.5f, -5.25f, 4.125f})),
-                       Chunk(marker::kSectorLink, NameChunk(marker::kName, "Primary sector"))});
+  Bytes body = Concat(
+      {Chunk(marker::kObjectType, type), NameChunk(marker::kName, o.name),
+       Chunk(marker::kTranslation, Floats({o.translation[0], o.translation[1], o.translation[2]})),
+       Chunk(marker::kRotation, rotation),
+       Chunk(marker::kSize, Floats({o.size[0], o.size[1], o.size[2]})),
+       Chunk(marker::kFixedVector, Floats({-17.5f, -5.25f, 4.125f})),
+       Chunk(marker::kSectorLink, NameChunk(marker::kName, "Primary sector"))});
   if (o.model) {
     const Bytes model = NameChunk(marker::kModel, *o.model);
     body.insert(body.end(), model.begin(), model.end());
@@ -79,10 +81,9 @@ Bytes DefinitionChunk(const Definition& d) {
     }
     params.insert(params.end(), {0x2F, 0x2F, 0x2F, 0x2F});
   }
-  return Chunk(marker::kDefinition,
-               Concat({NameChunk(marker::kDefinitionName, d.name),
-                       Chunk(marker::kDefinitionKind, kind),
-                       Chunk(marker::kDefinitionParams, params)}));
+  return Chunk(marker::kDefinition, Concat({NameChunk(marker::kDefinitionName, d.name),
+                                            Chunk(marker::kDefinitionKind, kind),
+                                            Chunk(marker::kDefinitionParams, params)}));
 }
 
 Bytes ScriptChunk(const StandaloneScript& s) {
@@ -215,7 +216,8 @@ SceneSpec DemoSceneSpec() {
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) throw std::runtime_error("cannot write " + path);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
