@@ -11,17 +11,23 @@ namespace quorvex {
 
 namespace {
 
+// The ten values in file order: translation X Y Z, rotation A B C D (raw), size X Y Z.
+ObjectValues ValuesFrom(const float (&translation)[3], const std::uint32_t (&rotation)[4],
+                        const float (&size)[3]) {
+  return {FloatBits(translation[0]),
+          FloatBits(translation[1]),
+          FloatBits(translation[2]),
+          rotation[0],
+          rotation[1],
+          rotation[2],
+          rotation[3],
+          FloatBits(size[0]),
+          FloatBits(size[1]),
+          FloatBits(size[2])};
+}
+
 ObjectValues RequestedValues(const ModifyRequest& request) {
-  return {FloatBits(request.translation[0]),
-          FloatBits(request.translation[1]),
-          FloatBits(request.translation[2]),
-          request.rotation[0],
-          request.rotation[1],
-          request.rotation[2],
-          request.rotation[3],
-          FloatBits(request.size[0]),
-          FloatBits(request.size[1]),
-          FloatBits(request.size[2])};
+  return ValuesFrom(request.translation, request.rotation, request.size);
 }
 
 // The offsets of the ten values from P.
@@ -30,16 +36,7 @@ constexpr Pos kValueOffsets[10] = {0, 4, 8, 18, 22, 26, 30, 40, 44, 48};
 }  // namespace
 
 ObjectValues ValuesOf(const ObjectParams& params) {
-  return {FloatBits(params.translation[0]),
-          FloatBits(params.translation[1]),
-          FloatBits(params.translation[2]),
-          params.rotation[0],
-          params.rotation[1],
-          params.rotation[2],
-          params.rotation[3],
-          FloatBits(params.size[0]),
-          FloatBits(params.size[1]),
-          FloatBits(params.size[2])};
+  return ValuesFrom(params.translation, params.rotation, params.size);
 }
 
 ModifyRequest ModifyRequestFrom(const ObjectParams& params, Pos sceneLength) {

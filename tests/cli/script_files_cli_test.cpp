@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/cli_run.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
 #include "scene/sha256.h"
@@ -26,18 +27,6 @@ namespace quorvex::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 std::string Text(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
@@ -64,18 +53,7 @@ class ScriptFilesCli : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  CliResult Cli(const std::vector<std::string>& args) {
-    const auto out = (dir_ / "stdout").string(), err = (dir_ / "stderr").string();
-    std::string command = Quote(QUORVEX_CLI_PATH);
-    for (const auto& arg : args) command += " " + Quote(arg);
-    command += " </dev/null >" + Quote(out) + " 2>" + Quote(err);
-    const int raw = std::system(command.c_str());
-    CliResult run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Text(ReadFile(out));
-    run.err = Text(ReadFile(err));
-    return run;
-  }
+  CliResult Cli(const std::vector<std::string>& args) { return RunCli(dir_, args); }
 
   void Export() {
     const auto run = Cli({"export", scene_, out_});

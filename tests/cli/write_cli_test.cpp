@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_run.h"
 #include "objects/records.h"
 #include "objects/rotation.h"
 #include "scene/catalogue.h"
@@ -21,18 +22,6 @@ namespace quorvex::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 class WriteCli : public ::testing::Test {
  protected:
@@ -47,19 +36,7 @@ class WriteCli : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   CliResult Cli(const std::vector<std::string>& args, const std::optional<Bytes>& input = {}) {
-    const auto in = (dir_ / "stdin").string(), out = (dir_ / "stdout").string(),
-               err = (dir_ / "stderr").string();
-    WriteFile(in, input.value_or(Bytes{}));
-    std::string command = Quote(QUORVEX_CLI_PATH);
-    for (const auto& arg : args) command += " " + Quote(arg);
-    command += " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
-    const int raw = std::system(command.c_str());
-    CliResult run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const auto outBytes = ReadFile(out), errBytes = ReadFile(err);
-    run.out.assign(outBytes.begin(), outBytes.end());
-    run.err.assign(errBytes.begin(), errBytes.end());
-    return run;
+    return RunCli(dir_, args, input);
   }
 
   Bytes Scene() const { return ReadFile(scene_); }
