@@ -1,7 +1,7 @@
 // quorvex_bench: the core's figures on the benchmark scenes.
 //
 //   quorvex_bench --scenes FOLDER --cli QUORVEX_CLI [--figures FILE] [--literal-max-mib N]
-//                 [google-benchmark flags]
+//                 [--processes-only] [google-benchmark flags]
 //
 // 1. Checks that every fast scan gives exactly the literal results on every scene, and times the
 //    literal scans through one positioned read per window on the scenes of at most N MiB (16 by
@@ -62,6 +62,7 @@ struct Options {
   std::filesystem::path scenes;
   std::string cli;
   std::string figures;
+  bool processesOnly = false;  // only the whole-process figures of the read commands
   double literalMaxMib = 16;
 };
 
@@ -77,6 +78,8 @@ Options TakeOptions(int& argc, char** argv) {
       options.cli = argv[++i];
     } else if (arg == "--figures" && hasValue) {
       options.figures = argv[++i];
+    } else if (arg == "--processes-only") {
+      options.processesOnly = true;
     } else if (arg == "--literal-max-mib" && hasValue) {
       options.literalMaxMib = std::atof(argv[++i]);
     } else {
@@ -290,6 +293,10 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     FigureSink sink(options.figures);
     sink.add(Info("machine load (1-minute average) at the start", "-", LoadAverage()));
+    if (options.processesOnly) {
+      ProcessFigures(options.scenes, options.cli, sink);
+      return 0;
+    }
 
     std::vector<LoadedScene> scenes;
     for (const auto& info : BenchScenes()) scenes.push_back(Load(info, options.scenes));
