@@ -31,7 +31,7 @@ inline std::vector<BenchScene> ProcessBenchScenes() {
 // Every scene the benchmarks use: the above and the 50 MB scene of the window's figures.
 inline std::vector<BenchScene> AllBenchScenes() {
   auto scenes = ProcessBenchScenes();
-  scenes.push_back({"50 MB", "scene_50MB.bin", FiftyMegabyteSceneSpec()});
+  scenes.push_back({"50 MB", "scene_50MB.bin", testing::FiftyMegabyteSceneSpec()});
   return scenes;
 }
 
