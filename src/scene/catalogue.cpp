@@ -159,22 +159,9 @@ class Scanner {
   }
 
   // First position x >= from whose two bytes are one of the main loop's markers; length + 1
-  // when there is none. Every such marker has 0xAE as its second byte: search for that byte run by
-  // run, then test the byte before it.
+  // when there is none. Every such marker has 0xAE as its second byte.
   Pos nextCandidate(Pos from) const {
-    Pos second = from + 1;  // 1-based position of the second byte of a pair at `from`
-    while (second <= length_) {
-      const auto bytes = image_.run(second);
-      const void* hit = std::memchr(bytes.data(), kAE, bytes.size());
-      if (!hit) {
-        second += static_cast<Pos>(bytes.size());
-        continue;
-      }
-      const Pos at = second + (static_cast<const std::uint8_t*>(hit) - bytes.data());
-      if (isLoopMarkerLow(*image_.byteAt(at - 1))) return at - 1;
-      second = at + 1;
-    }
-    return length_ + 1;
+    return FindPairWhere(image_, from, kAE, isLoopMarkerLow).value_or(length_ + 1);
   }
 
   // One turn of the main loop at `pos`, after the progress check. Returns the next position.

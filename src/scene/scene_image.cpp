@@ -205,21 +205,26 @@ std::optional<ByteString> SceneImage::bytesAt(Pos pos, Pos count) const {
   return out;
 }
 
-std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t b0,
-                                std::uint8_t b1) {
-  Pos second = std::max<Pos>(from, 1) + 1;
-  while (second <= image.length()) {
-    const auto bytes = image.run(second);
-    const void* hit = std::memchr(bytes.data(), b1, bytes.size());
+std::optional<Pos> FindPairWhere(const SceneImage& image, Pos from, std::uint8_t second,
+                                 const std::function<bool(std::uint8_t)>& firstIs) {
+  Pos at = std::max<Pos>(from, 1) + 1;  // 1-based position of the second byte of a pair at `from`
+  while (at <= image.length()) {
+    const auto bytes = image.run(at);
+    const void* hit = std::memchr(bytes.data(), second, bytes.size());
     if (!hit) {
-      second += static_cast<Pos>(bytes.size());
+      at += static_cast<Pos>(bytes.size());
       continue;
     }
-    const Pos at = second + (static_cast<const std::uint8_t*>(hit) - bytes.data());
-    if (*image.byteAt(at - 1) == b0) return at - 1;
-    second = at + 1;
+    const Pos found = at + (static_cast<const std::uint8_t*>(hit) - bytes.data());
+    if (firstIs(*image.byteAt(found - 1))) return found - 1;
+    at = found + 1;
   }
   return std::nullopt;
+}
+
+std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t b0,
+                                std::uint8_t b1) {
+  return FindPairWhere(image, from, b1, [b0](std::uint8_t first) { return first == b0; });
 }
 
 std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,

@@ -127,8 +127,13 @@ Result<T> CheckedRead(const SceneImage& image, Result<T> result) {
   return result;
 }
 
-// The first position x >= from whose two bytes are b0 b1 (a marker pair at any alignment); absent
-// when there is none. Searches the second byte run by run and tests the byte before it.
+// The first position x >= from whose second byte is `second` and whose first byte passes
+// `firstIs`; absent when there is none. Searches the second byte run by run and tests the byte
+// before it.
+std::optional<Pos> FindPairWhere(const SceneImage& image, Pos from, std::uint8_t second,
+                                 const std::function<bool(std::uint8_t)>& firstIs);
+
+// The first position x >= from whose two bytes are b0 b1 (a marker pair at any alignment).
 std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t b0,
                                 std::uint8_t b1);
 
