@@ -60,9 +60,6 @@ class LockedFile {
 Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
                                                const std::function<void()>& beforeLock = {});
 
-// Opens the scene for reading with the exclusive probe taken and released at once.
-Status ProbeNotHeld(const std::filesystem::path& path);
-
 // A new file, written sequentially.
 class NewFile {
  public:
@@ -72,6 +69,8 @@ class NewFile {
 };
 // The refusal when the temporary file already exists; `quotedPath` as the platform shows paths.
 Error TempExistsError(const std::string& quotedPath);
+// The refusal to replace a scene that has more than one name (hard links).
+Error HardLinksError(const std::string& quotedPath, std::uint64_t links);
 
 // Removes a file, ignoring a missing one.
 void RemoveQuietly(const std::filesystem::path& path);

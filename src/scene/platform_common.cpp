@@ -3,6 +3,7 @@
 #include "scene/platform.h"
 
 #include <algorithm>
+#include <string>
 
 namespace quorvex::platform {
 
@@ -34,6 +35,14 @@ class PlatformFileSystem final : public FileSystem {
 FileSystem& RealFileSystem() {
   static PlatformFileSystem files;
   return files;
+}
+
+Error HardLinksError(const std::string& quotedPath, std::uint64_t links) {
+  return MakeError(ErrorKind::Refused,
+                   quotedPath + " has " + std::to_string(links) +
+                       " names (hard links). This change writes the scene anew and puts the new "
+                       "file in its place, which would leave the other names with the old "
+                       "content. Nothing was written.");
 }
 
 Error TempExistsError(const std::string& quotedPath) {

@@ -223,29 +223,9 @@ Status PosixLockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t
 
 }  // namespace
 
-Status ProbeNotHeld(const std::filesystem::path& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0)
-    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
-  struct stat st {};
-  if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
-  }
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
-    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
-  }
-  ::flock(fd.get(), LOCK_UN);
-  return OkStatus();
-}
-
 Status PosixLockedFile::checkReplaceable() {
   if (st_.st_nlink > 1) {
-    return MakeError(ErrorKind::Refused,
-                     Quoted(path_) + " has " + std::to_string(st_.st_nlink) +
-                         " names (hard links). This change writes the scene anew and "
-                         "puts the new file in its place, which would leave the other names "
-                         "with the old content. Nothing was written.");
+    return HardLinksError(Quoted(path_), static_cast<std::uint64_t>(st_.st_nlink));
   }
   const uid_t user = ::geteuid();
   if (user != 0 && user != st_.st_uid) {

@@ -216,11 +216,7 @@ class WindowsLockedFile final : public LockedFile {
 
   Status checkReplaceable() override {
     if (info_.nNumberOfLinks > 1) {
-      return MakeError(ErrorKind::Refused,
-                       Quoted(path_) + " has " + std::to_string(info_.nNumberOfLinks) +
-                           " names (hard links). This change writes the scene anew and "
-                           "puts the new file in its place, which would leave the other names "
-                           "with the old content. Nothing was written.");
+      return HardLinksError(Quoted(path_), info_.nNumberOfLinks);
     }
     return OkStatus();
   }
@@ -268,6 +264,8 @@ HANDLE OpenUnshared(const std::filesystem::path& path, DWORD access) {
 
 }  // namespace
 
+// Opens the scene with all sharing denied and closes it at once: how a file another program holds
+// is found before it is read.
 Status ProbeNotHeld(const std::filesystem::path& path) {
   if (IsFolder(path)) {
     return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
