@@ -6,8 +6,10 @@
 # the zip: unpacked into a folder with a non-ASCII name, in a fresh Wine prefix (a machine with
 # nothing installed), both programs must start from there and do their work.
 #
-#   scripts/package-windows.sh            build, zip and check
-#   scripts/package-windows.sh --no-check build and zip only
+#   scripts/package-windows.sh              build, zip and check
+#   scripts/package-windows.sh --no-check   build and zip only
+#   scripts/package-windows.sh --screenshot build, zip, check, and keep the window's picture from
+#                                           the check as docs/windows.png
 #
 # Environment: WINDOWS_PACKAGE_BUILD_DIR (default build/windows-package), JOBS.
 set -euo pipefail
@@ -15,10 +17,12 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 
 CHECK=1
+SCREENSHOT=0
 case "${1:-}" in
   "") ;;
   --no-check) CHECK=0 ;;
-  *) echo "usage: $0 [--no-check]" >&2; exit 2 ;;
+  --screenshot) SCREENSHOT=1 ;;
+  *) echo "usage: $0 [--no-check | --screenshot]" >&2; exit 2 ;;
 esac
 
 started=$(date +%s)
@@ -205,11 +209,15 @@ cli_insert() {  # the same bytes as the Linux quorvex-cli writes for the same in
   [ "$ok" = 1 ]
 }
 # The window on Wine's own display driver (an X display from Xvfb), with the qwindows plugin and
-# the style from the zip: it loads the scene, shows a row, saves a picture of itself and quits.
+# the style from the zip, on a scene in a mission folder on drive C: with a non-ASCII name: it
+# loads the scene, shows a row, saves a picture of itself and quits.
+missions="$check_prefix/drive_c/Missionen/Quorvex Ünï"
+mkdir -p "$missions"
+cp "$ROOT/samples/demo/scene2.bin" "$missions/scene2.bin"
 window_starts() {
-  timeout 180 xvfb-run -a -s "-screen 0 1280x900x24" wine ./quorvex.exe \
-    --demo-screenshot "$(winepath -w "$app/window.png")" "$scene_w" >window.out 2>&1 &&
-    [ -s "$app/window.png" ]
+  timeout 180 xvfb-run -a -s "-screen 0 1280x900x24 -dpi 96" wine ./quorvex.exe \
+    --demo-screenshot "$(winepath -w "$app/window.png")" 'C:\Missionen\Quorvex Ünï\scene2.bin' \
+    >window.out 2>&1 && [ -s "$app/window.png" ]
 }
 check "quorvex-cli.exe --version" cli_version
 check "quorvex-cli.exe catalogue of a scene in the non-ASCII folder${native_cli:+, as the Linux one}" \
@@ -225,6 +233,10 @@ stop_wine
 if [ "$fails" -ne 0 ]; then
   echo "package-windows: $fails check(s) of the zip failed (the unpacked copy: $app)" >&2
   exit 1
+fi
+if [ "$SCREENSHOT" = 1 ]; then
+  cp "$app/window.png" "$ROOT/docs/windows.png"
+  stamp "docs/windows.png taken"
 fi
 rm -rf "$ROOT/$BUILD_DIR/check"
 stamp "dist/$NAME.zip checked under Wine from a folder named \"Quorvex Ünï 任务\""

@@ -39,7 +39,7 @@ QT_DIR=""
 skipped=()
 if [ "$WINDOW" = 1 ]; then
   if QT_DIR=$(./scripts/windows-qt.sh --find 2>/dev/null | tail -1) && [ -n "$QT_DIR" ]; then
-    ./scripts/deps.sh qt6-base-dev-tools  # moc and uic of the same Qt version
+    ./scripts/deps.sh qt6-base-dev-tools fonts-dejavu-core  # moc and uic of the same Qt version
     stamp "Qt for Windows: $QT_DIR"
   else
     QT_DIR=""
@@ -125,29 +125,66 @@ stamp "core tests under Wine: $core_passed passed, $core_failed failed, ${core_s
 
 # --- The window tests under Wine -----------------------------------------------------------------
 # Qt's offscreen platform, as on Linux; the Qt DLLs and the compiler's runtime DLLs from where they
-# were built (the zip has them beside the programs instead).
+# were built (the zip has them beside the programs instead). Wine hands no QT_* variable of Linux
+# to a Windows program, so the platform is given on the command line and the scale settings are
+# put into the prefix's user environment (HKCU\Environment), which every new program reads. Qt
+# Test writes its report into a file: without a console it would go to the debugger channel.
 if [ "$WINDOW" = 1 ]; then
   gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
   window_path="$(winepath -w "$QT_DIR/bin");$(winepath -w "$gcc_runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
+  window_test() {  # window_test LOG NAME [TEST FUNCTION...]
+    local log=$1 name=$2
+    shift 2
+    rm -f "$log"
+    WINEPATH="$window_path" timeout 600 wine "$BUILD_DIR/tests/ui/quorvex_ui_$name.exe" \
+      -platform offscreen -o "$(winepath -w "$ROOT/$log"),txt" "$@" >"$log.console" 2>&1
+  }
+  wine_setting() {  # wine_setting NAME [VALUE]: sets, or without a value removes, a variable
+    if [ $# -eq 2 ]; then
+      wine reg add 'HKCU\Environment' /v "$1" /d "$2" /f >/dev/null 2>&1
+    else
+      wine reg delete 'HKCU\Environment' /v "$1" /f >/dev/null 2>&1 || true
+    fi
+  }
+  [ -f "$BUILD_DIR/src/ui/quorvex.exe" ] || fail "quorvex.exe did not build for Windows"
+  # The offscreen platform of Qt for Windows reads fonts from files, as on Linux: DejaVu's.
+  wine_setting QT_QPA_FONTDIR "$(winepath -w /usr/share/fonts/truetype/dejavu)"
   for name in "${window_tests[@]}"; do
-    exe="$BUILD_DIR/tests/ui/quorvex_ui_$name.exe"
     log="$BUILD_DIR/ui-$name.log"
     if [[ " ${window_built[*]} " != *" $name "* ]]; then
       fail "window test $name did not build for Windows"
       continue
     fi
     status=0
-    WINEPATH="$window_path" QT_QPA_PLATFORM=offscreen timeout 600 wine "$exe" >"$log" 2>&1 ||
-      status=$?
-    totals=$(grep -a '^Totals:' "$log" | tail -1 | tr -d '\r')
+    window_test "$log" "$name" || status=$?
+    totals=$(grep -a '^Totals:' "$log" 2>/dev/null | tail -1 | tr -d '\r' || true)
     if [ "$status" -eq 0 ]; then
       pass
       echo "ok: window test $name ($totals)"
     else
       fail "window test $name: status $status, ${totals:-no totals} (see $log)"
-      grep -a '^FAIL!' "$log" | head -5 || true
+      grep -a -A2 '^FAIL!' "$log" 2>/dev/null | head -12 || true
     fi
   done
+  # 125 % and 150 %: through the screen's DPI (as Windows reports a scaled display to a program
+  # that scales itself) and through Qt's own scale factor.
+  if [[ " ${window_built[*]} " == *" form1_test "* ]]; then
+    for scale in QT_FONT_DPI=120:125 QT_FONT_DPI=144:150 QT_SCALE_FACTOR=1.25:125 \
+      QT_SCALE_FACTOR=1.5:150; do
+      setting=${scale%:*}
+      log="$BUILD_DIR/ui-scale-${setting#*=}.log"
+      wine_setting "${setting%=*}" "${setting#*=}"
+      if QUORVEX_EXPECT_SCALE="${scale#*:}" window_test "$log" form1_test \
+        theFormKeepsItsProportionsAtTheScreensScale; then
+        pass
+        echo "ok: the form's proportions at $setting"
+      else
+        fail "the form's proportions at $setting (see $log)"
+      fi
+      wine_setting "${setting%=*}"
+    done
+  fi
+  wine_setting QT_QPA_FONTDIR
   stamp "window tests under Wine: ${#window_built[@]} of ${#window_tests[@]} built"
 fi
 
