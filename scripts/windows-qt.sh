@@ -85,7 +85,7 @@ stamp() { say "$(( ($(date +%s) - started) / 60 )) min: $*"; }
 say "building Qt $qt_version for Windows from Debian's qt6-base $debian_version into $target"
 say "a cold build takes about 75 minutes on two cores; later runs find it at once"
 
-packages=(g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev
+packages=(g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools cmake ninja-build dpkg-dev perl
   xz-utils)
 run ./scripts/deps.sh "${packages[@]}" >&2
 
