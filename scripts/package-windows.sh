@@ -117,23 +117,25 @@ cp /usr/share/doc/mingw-w64-x86-64-dev/copyright \
 sed 's/$/\r/' >"$stage/licenses/Qt/SOURCE.txt" <<EOF
 Qt $qt_version (Qt Core, Gui, Widgets, the qwindows platform plugin and the windowsvista style)
 
-The Qt DLLs in this folder (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, platforms\\qwindows.dll,
+The Qt DLLs beside quorvex.exe (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, platforms\\qwindows.dll,
 styles\\qwindowsvistastyle.dll) are Qt $qt_version, used under the GNU Lesser General Public
 License version 3 (LGPL-3.0-only.txt here, which builds on GPL-3.0-only.txt). Qt bundles zlib,
 libpng, libjpeg, FreeType, HarfBuzz, PCRE2 and double-conversion; their licences are the other
 texts in this folder.
 
-Source: Debian's source package qt6-base, version $debian_qt (its upstream tarball
-qtbase-everywhere-src-$qt_version, unchanged), from any Debian 12 mirror:
+Source: Debian's source package qt6-base, version $debian_qt: its tarball, Qt's
+qtbase-everywhere-src-$qt_version with the few files removed that Debian's free-software rules
+exclude, built without Debian's patches. From any Debian 12 mirror:
     apt-get source qt6-base=$debian_qt
 or https://snapshot.debian.org/package/qt6-base/$debian_qt/ ; the same source is published by
-the Qt project as qtbase-everywhere-src-$qt_version.tar.xz at https://download.qt.io/archive/qt/.
+the Qt project (complete) as qtbase-everywhere-src-$qt_version.tar.xz at
+https://download.qt.io/archive/qt/.
 It was cross-compiled with mingw-w64 (GCC) by scripts/windows-qt.sh in Quorvex's source, with the
 options given there. You may replace these DLLs with your own build of Qt $qt_version.
 EOF
 sed 's/$/\r/' >"$stage/README.txt" <<EOF
 Quorvex $VERSION for Windows (64-bit)
-=================================
+$(printf '%*s' "$(printf 'Quorvex %s for Windows (64-bit)' "$VERSION" | wc -c)" '' | tr ' ' =)
 
 Quorvex edits the mission scene files (scene2.bin) of the game: it lists every script of a
 scene, shows and edits them and saves them back, shows all scripts in one searchable overview,

@@ -121,7 +121,8 @@ if [ "$MODE" = dry ]; then
 else
   (cd "$work" && apt-get source --download-only "qt6-base=$debian_version" >&2)
 fi
-# The upstream tarball as it is, without Debian's patches (which are for the Linux build).
+# Debian's tarball of Qt's source (repacked as "+dfsg"), without Debian's patches, which are for
+# the Linux build.
 src="$work/qtbase-everywhere-src-$qt_version"
 if [ "$MODE" = dry ]; then
   say "would unpack $work/qt6-base_*.orig.tar.xz into $src"
@@ -200,7 +201,7 @@ if [ "$MODE" != dry ]; then
 # Qt $qt_version for 64-bit Windows (mingw-w64), from Debian's own source
 
 Built by Quorvex's scripts/windows-qt.sh on $(date -u +%Y-%m-%d) from the source package
-qt6-base $debian_version (the upstream tarball, without Debian's patches), cross-compiled with
+qt6-base $debian_version (its tarball of Qt's source, without Debian's patches), cross-compiled with
 g++-mingw-w64-x86-64-posix against the host tools of qt6-base-dev-tools. The configure line is in
 scripts/windows-qt.sh. Qt is under the LGPL 3 (LICENSES/ here, from the source tarball); its
 source is that of Debian's qt6-base package ("apt-get source qt6-base=$debian_version").
