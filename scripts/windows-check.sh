@@ -63,7 +63,11 @@ build() {
 core_built=1
 build quorvex_core_tests || core_built=0
 cli_built=0
-if [ "$CORE_ONLY" = 0 ]; then build quorvex-cli make_demo_scene && cli_built=1; fi
+if [ "$CORE_ONLY" = 0 ]; then
+  build quorvex-cli make_demo_scene && cli_built=1
+elif [ "$WINDOW" = 1 ]; then
+  build quorvex-cli || true  # the core test of a held scene runs it
+fi
 window_tests=(form1_test byte_text_edit_test script_edit_test insert_panel_test overview_view_test
   model_name_list_test window_states_test)
 window_built=()
