@@ -1,7 +1,11 @@
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64).
 #   cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake
-# The executables link the compiler's runtime statically, so they run under Wine (or on Windows)
-# without any extra DLL beside them. Used by scripts/windows-check.sh.
+#     [-DQUORVEX_QT_DIR=$(scripts/windows-qt.sh)]
+# Without Qt the window is left out; with Qt for Windows (QUORVEX_QT_DIR, found or built by
+# scripts/windows-qt.sh) the window and its tests are built too. Programs without Qt link the
+# compiler's runtime statically, so they run under Wine (or on Windows) with no DLL beside them;
+# programs with Qt share the runtime DLLs that the Qt DLLs load (see the top CMakeLists.txt).
+# Used by scripts/windows-check.sh and scripts/package-windows.sh.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -18,7 +22,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Qt for Windows: its folder is searched like the compiler's own root, and its build tools (moc,
+# uic, rcc) are the host's, from qt6-base-dev-tools, which has the same Qt version.
+set(QUORVEX_QT_DIR "" CACHE PATH "Qt 6 built for 64-bit Windows (scripts/windows-qt.sh)")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUORVEX_QT_DIR)
+if(QUORVEX_QT_DIR)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${QUORVEX_QT_DIR})
+  list(APPEND CMAKE_PREFIX_PATH ${QUORVEX_QT_DIR})
+  set(QT_HOST_PATH /usr CACHE PATH "")
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+endif()
 
 # The host's libraries are built for Linux; the few the project needs come from
 # cmake/windows/ instead (header-only ones from the host's headers, GoogleTest from its sources).

@@ -2,10 +2,14 @@
 # The Windows side, checked from Linux: cross-builds the core library, quorvex-cli and the core
 # tests as 64-bit Windows executables with mingw-w64, runs the core tests under Wine, then runs
 # quorvex-cli under Wine on a scene in a folder with a non-ASCII name and compares every output,
-# exit status and rewritten scene with those of the Linux quorvex-cli on the same input.
+# exit status and rewritten scene with those of the Linux quorvex-cli on the same input. Where Qt
+# for Windows is at hand (scripts/windows-qt.sh --find: ../shared/ or the cache), it also builds
+# the window and runs the window tests under Wine on Qt's offscreen platform; where it is not, it
+# says so and skips them.
 #
-#   scripts/windows-check.sh              everything
-#   scripts/windows-check.sh --core-only  only the core tests under Wine
+#   scripts/windows-check.sh               everything
+#   scripts/windows-check.sh --tests-only  the core tests and the window tests under Wine (CI)
+#   scripts/windows-check.sh --core-only   only the core tests under Wine
 #
 # Installs what is missing (mingw-w64, Wine, GoogleTest sources, header-only libraries). Wine runs
 # headless in a private prefix under the build folder. Environment: WINDOWS_BUILD_DIR (default
@@ -15,10 +19,12 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 
 CORE_ONLY=0
+WINDOW=1
 case "${1:-}" in
   "") ;;
-  --core-only) CORE_ONLY=1 ;;
-  *) echo "usage: $0 [--core-only]" >&2; exit 1 ;;
+  --tests-only) CORE_ONLY=1 ;;
+  --core-only) CORE_ONLY=1; WINDOW=0 ;;
+  *) echo "usage: $0 [--tests-only | --core-only]" >&2; exit 1 ;;
 esac
 
 started=$(date +%s)
@@ -28,10 +34,26 @@ stamp() { echo "[windows-check $(( $(date +%s) - started ))s] $*"; }
   libcli11-dev
 stamp "tools ready"
 
+# Qt for Windows, when at hand; never built here (that takes over an hour).
+QT_DIR=""
+skipped=()
+if [ "$WINDOW" = 1 ]; then
+  if QT_DIR=$(./scripts/windows-qt.sh --find 2>/dev/null | tail -1) && [ -n "$QT_DIR" ]; then
+    ./scripts/deps.sh qt6-base-dev-tools fonts-dejavu-core  # moc and uic of the same Qt version
+    stamp "Qt for Windows: $QT_DIR"
+  else
+    QT_DIR=""
+    WINDOW=0
+    skipped+=("the window and the window tests: no Qt for Windows in ../shared/ or the cache;"
+      "scripts/windows-qt.sh builds it (about 75 minutes on two cores)")
+  fi
+fi
+
 BUILD_DIR="${WINDOWS_BUILD_DIR:-build/windows}"
 JOBS="${JOBS:-$(nproc)}"
 cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DQUORVEX_BUILD_UI=OFF -DQUORVEX_BUILD_TESTS=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DQUORVEX_BUILD_UI="$([ "$WINDOW" = 1 ] && echo ON || echo OFF)" \
+  -DQUORVEX_QT_DIR="$QT_DIR" -DQUORVEX_BUILD_TESTS=ON >/dev/null
 # Each part is built on its own, so that one that fails to build still lets the others run.
 built=()
 build() {
@@ -41,7 +63,20 @@ build() {
 core_built=1
 build quorvex_core_tests || core_built=0
 cli_built=0
-if [ "$CORE_ONLY" = 0 ]; then build quorvex-cli make_demo_scene && cli_built=1; fi
+if [ "$CORE_ONLY" = 0 ]; then
+  build quorvex-cli make_demo_scene && cli_built=1
+elif [ "$WINDOW" = 1 ]; then
+  build quorvex-cli || true  # the core test of a held scene runs it
+fi
+window_tests=(form1_test byte_text_edit_test script_edit_test insert_panel_test overview_view_test
+  model_name_list_test window_states_test)
+window_built=()
+if [ "$WINDOW" = 1 ]; then
+  build quorvex || true
+  for name in "${window_tests[@]}"; do
+    if build "quorvex_ui_$name"; then window_built+=("$name"); fi
+  done
+fi
 stamp "cross-built: ${built[*]:-nothing}"
 
 # Wine: 64-bit, private prefix, no display, no downloads of optional components, UTF-8 for the
@@ -91,6 +126,71 @@ failed=$((failed + core_failed))
 [ "$core_failed" = 0 ] || [ "$core_status" = 125 ] ||
   failures+=("core tests: $core_failed failed (see $log)")
 stamp "core tests under Wine: $core_passed passed, $core_failed failed, ${core_skipped:-0} skipped"
+
+# --- The window tests under Wine -----------------------------------------------------------------
+# Qt's offscreen platform, as on Linux; the Qt DLLs and the compiler's runtime DLLs from where they
+# were built (the zip has them beside the programs instead). Wine hands no QT_* variable of Linux
+# to a Windows program, so the platform is given on the command line and the scale settings are
+# put into the prefix's user environment (HKCU\Environment), which every new program reads. Qt
+# Test writes its report into a file: without a console it would go to the debugger channel.
+if [ "$WINDOW" = 1 ]; then
+  gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+  window_path="$(winepath -w "$QT_DIR/bin");$(winepath -w "$gcc_runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
+  window_test() {  # window_test LOG NAME [TEST FUNCTION...]
+    local log=$1 name=$2
+    shift 2
+    rm -f "$log"
+    WINEPATH="$window_path" timeout 600 wine "$BUILD_DIR/tests/ui/quorvex_ui_$name.exe" \
+      -platform offscreen -o "$(winepath -w "$ROOT/$log"),txt" "$@" >"$log.console" 2>&1
+  }
+  wine_setting() {  # wine_setting NAME [VALUE]: sets, or without a value removes, a variable
+    if [ $# -eq 2 ]; then
+      wine reg add 'HKCU\Environment' /v "$1" /d "$2" /f >/dev/null 2>&1
+    else
+      wine reg delete 'HKCU\Environment' /v "$1" /f >/dev/null 2>&1 || true
+    fi
+  }
+  [ -f "$BUILD_DIR/src/ui/quorvex.exe" ] || fail "quorvex.exe did not build for Windows"
+  # The offscreen platform of Qt for Windows reads fonts from files, as on Linux: DejaVu's.
+  wine_setting QT_QPA_FONTDIR "$(winepath -w /usr/share/fonts/truetype/dejavu)"
+  for name in "${window_tests[@]}"; do
+    log="$BUILD_DIR/ui-$name.log"
+    if [[ " ${window_built[*]} " != *" $name "* ]]; then
+      fail "window test $name did not build for Windows"
+      continue
+    fi
+    status=0
+    window_test "$log" "$name" || status=$?
+    totals=$(grep -a '^Totals:' "$log" 2>/dev/null | tail -1 | tr -d '\r' || true)
+    if [ "$status" -eq 0 ]; then
+      pass
+      echo "ok: window test $name ($totals)"
+    else
+      fail "window test $name: status $status, ${totals:-no totals} (see $log)"
+      grep -a -A2 '^FAIL!' "$log" 2>/dev/null | head -12 || true
+    fi
+  done
+  # 125 % and 150 %: through the screen's DPI (as Windows reports a scaled display to a program
+  # that scales itself) and through Qt's own scale factor.
+  if [[ " ${window_built[*]} " == *" form1_test "* ]]; then
+    for scale in QT_FONT_DPI=120:125 QT_FONT_DPI=144:150 QT_SCALE_FACTOR=1.25:125 \
+      QT_SCALE_FACTOR=1.5:150; do
+      setting=${scale%:*}
+      log="$BUILD_DIR/ui-scale-${setting#*=}.log"
+      wine_setting "${setting%=*}" "${setting#*=}"
+      if QUORVEX_EXPECT_SCALE="${scale#*:}" window_test "$log" form1_test \
+        theFormKeepsItsProportionsAtTheScreensScale; then
+        pass
+        echo "ok: the form's proportions at $setting"
+      else
+        fail "the form's proportions at $setting (see $log)"
+      fi
+      wine_setting "${setting%=*}"
+    done
+  fi
+  wine_setting QT_QPA_FONTDIR
+  stamp "window tests under Wine: ${#window_built[@]} of ${#window_tests[@]} built"
+fi
 
 # --- quorvex-cli under Wine against the Linux build ---------------------------------------------
 if [ "$CORE_ONLY" = 0 ] && [ "$cli_built" = 0 ]; then
@@ -193,7 +293,11 @@ fi
 
 elapsed=$(( $(date +%s) - started ))
 echo
-echo "windows-check summary ($elapsed s, $([ "$CORE_ONLY" = 1 ] && echo "core tests only" || echo "core tests and quorvex-cli")):"
+what="core tests"
+[ "$WINDOW" = 1 ] && what="$what, window tests"
+[ "$CORE_ONLY" = 0 ] && what="$what, quorvex-cli"
+echo "windows-check summary ($elapsed s, $what):"
 for f in "${failures[@]+"${failures[@]}"}"; do echo "  - $f"; done
+[ ${#skipped[@]} -eq 0 ] || echo "  skipped: ${skipped[*]}"
 echo "windows-check: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -57,6 +57,17 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, const Twip
   return Place(new QLabel(text, parent), name, twips, left, top, width, kOptionHeight);
 }
 
+// A drive as the drive list shows it. On Windows the letter and a colon, as "c:": that is also the
+// name of the drive's current folder, which is where choosing a drive takes the folder list.
+// Elsewhere the one root, "/".
+QString DriveText(const QFileInfo& drive) {
+#ifdef Q_OS_WIN
+  return drive.absoluteFilePath().left(2).toLower();
+#else
+  return drive.absoluteFilePath();
+#endif
+}
+
 }  // namespace
 
 void Form1::createControls() {
@@ -88,7 +99,7 @@ void Form1::createControls() {
 
 void Form1::createFileBrowser() {
   Drive1_ = Place(new QComboBox(this), "Drive1", twips_, 120, 360, 2175, 315);
-  for (const QFileInfo& drive : QDir::drives()) Drive1_->addItem(drive.absoluteFilePath());
+  for (const QFileInfo& drive : QDir::drives()) Drive1_->addItem(DriveText(drive));
 
   Dir1_ = Place(new QListWidget(this), "Dir1", twips_, 120, 840, 2175, 5265);
   Dir1_->setSelectionMode(QAbstractItemView::SingleSelection);

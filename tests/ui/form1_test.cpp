@@ -1,7 +1,10 @@
 // The window driven through its widgets on scenes made by the test scene builder.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +18,7 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 
@@ -700,19 +704,112 @@ class Form1Test : public QObject {
     QVERIFY(choice->text().isEmpty());
   }
 
+  void everyDriveCanBeChosen() {
+    makeForm();
+    form_->show();
+    QComboBox* drives = w<QComboBox>("Drive1");
+    QStringList names;
+    for (int i = 0; i < drives->count(); ++i) names << drives->itemText(i);
+    qInfo("drives: %s", qPrintable(names.join(QLatin1Char(' '))));
+#ifdef Q_OS_WIN
+    QVERIFY(names.contains(QStringLiteral("c:")));  // as Windows names drives; Wine adds z:
+#endif
+    // Each drive that can be read takes the folder list there, and the file list follows.
+    for (int i = 0; i < drives->count(); ++i) {
+      if (!QFileInfo(names[i]).isReadable()) continue;
+      drives->setCurrentIndex(i);
+      QVERIFY2(form_->Dir1Path().startsWith(names[i], Qt::CaseInsensitive), qPrintable(names[i]));
+      QCOMPARE(form_->File1Path(), form_->Dir1Path());
+    }
+    QVERIFY(log_.shown.empty());
+  }
+
+  void nonAsciiFoldersAndScenesLoadAndSave() {
+    // Composed as Windows and most tools write names, and decomposed as some tools do: each is
+    // listed with exactly its own characters, and its scene loads and saves like any other.
+    const QString names[] = {QStringLiteral("Quorvex \u00dcn\u00ef \u4efb\u52a1"),
+                             QStringLiteral("Quorvex U\u0308ni\u0308")};
+    const QString scene = QStringLiteral("Szene \u00c4rger.bin");
+    for (const QString& name : names) {
+      QVERIFY(QDir(dir_->path()).mkpath(name));
+      QFile file(scenePath(name + QLatin1Char('/') + scene));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      const Bytes bytes = quorvex::testing::BuildScene(TestSpec());
+      file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    makeForm();
+    form_->show();
+    SceneSpec expected = TestSpec();
+    expected.definitions[3].script = "open\r\nclose \xc4\r\n";  // Windows-1252, as on Linux
+    const Bytes saved = quorvex::testing::BuildScene(expected);
+    for (const QString& name : names) {
+      form_->setDir1Path(dir_->path());
+      QListWidget* folders = w<QListWidget>("Dir1");
+      QListWidgetItem* folder = nullptr;
+      for (int i = 0; i < folders->count(); ++i) {
+        if (folders->item(i)->text().trimmed() == name) folder = folders->item(i);
+      }
+      QVERIFY2(folder != nullptr, qPrintable(name));
+      QTest::mouseClick(folders->viewport(), Qt::LeftButton, {},
+                        folders->visualItemRect(folder).center());
+      QCOMPARE(form_->Dir1Path(), QDir(scenePath(name)).absolutePath());
+      QListWidget* files = w<QListWidget>("File1");
+      QCOMPARE(files->count(), 1);
+      QCOMPARE(files->item(0)->text(), scene);
+      files->setCurrentRow(0);
+      QVERIFY(startAndScan());
+      QCOMPARE(list2()->count(), 5);
+      list2()->setCurrentRow(2);  // Door
+      typeAtEnd(QStringLiteral("close \u00c4\r\n"));
+      w<QPushButton>("Save")->click();
+      QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+      form_->Timer1_Timer();
+      QFile file(scenePath(name + QLatin1Char('/') + scene));
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      const QByteArray now = file.readAll();
+      QVERIFY(Bytes(now.begin(), now.end()) == saved);
+    }
+  }
+
+  // The form's proportions at any screen scale: run again with QT_FONT_DPI=120 or 144, or with
+  // QT_SCALE_FACTOR=1.25 or 1.5 (125 % and 150 %), and QUORVEX_EXPECT_SCALE=125 or 150 to make
+  // sure the scale took effect. Positions are twips of the screen's DPI and the fonts are in
+  // points, so controls and their texts grow by the same factor.
+  void theFormKeepsItsProportionsAtTheScreensScale() {
+    Form1& form = makeForm();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const qreal dpi = form.screen()->logicalDotsPerInch();
+    const qreal ratio = form.devicePixelRatioF();
+    const int percent = qRound(dpi / 96.0 * ratio * 100.0);
+    qInfo("screen scale %d %% (logical DPI %.0f, device pixel ratio %.2f)", percent, dpi, ratio);
+    if (qEnvironmentVariableIsSet("QUORVEX_EXPECT_SCALE"))
+      QCOMPARE(percent, qEnvironmentVariableIntValue("QUORVEX_EXPECT_SCALE"));
+    const quorvex::ui::Twips twips(dpi);
+    QCOMPARE(form.size(), QSize(twips.px(11430), twips.px(8265)));
+    QCOMPARE(w<QWidget>("Command2")->geometry(), twips.rect(4200, 1320, 1815, 375));
+    QCOMPARE(w<QWidget>("Save")->geometry().topLeft(), twips.rect(10200, 7680, 0, 0).topLeft());
+    // A point is 20 twips: the window's font has the height that DPI gives it.
+    const QFont font = form.font();
+    const int pixels = QFontInfo(font).pixelSize();
+    QVERIFY2(
+        std::abs(pixels - font.pointSizeF() * dpi / 72.0) <= 1.0,
+        qPrintable(QStringLiteral("%1 pixels for %2 points").arg(pixels).arg(font.pointSizeF())));
+    QCOMPARE(form.grab().size(), (QSizeF(form.size()) * ratio).toSize());
+  }
+
   void aFileHeldByAnotherProgramIsReported() {
     QVERIFY(openTestScene());
     typeAtEnd(QStringLiteral("more"));
+    const Bytes before = readScene();  // while it can be read: Windows lets no one in once held
     auto held = quorvex::platform::OpenLocked(std::filesystem::path(scenePath().toStdString()));
     QVERIFY(held.ok());
-    const Bytes before = readScene();
 
     w<QPushButton>("Save")->click();
     QCOMPARE(log_.shown.size(), 1);
     QCOMPARE(log_.shown[0].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
     QVERIFY(log_.shown[0].warning);  // a failure, not a notice
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
-    QVERIFY(readScene() == before);
 
     // "Start" first asks about the edit that could not be saved; No lets it go on.
     log_.shown.clear();
@@ -722,6 +819,8 @@ class Form1Test : public QObject {
     QCOMPARE(log_.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
     QCOMPARE(log_.shown[1].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
     QVERIFY(!form_->state().Busy);
+    held.value().reset();  // closes it
+    QVERIFY(readScene() == before);
   }
 
   void saveRefusesWhenAnotherFileIsSelected() {

@@ -1,0 +1,16 @@
+# Windows resources (icon and version) for a program: quorvex_windows_resources(TARGET "what it is")
+# configures packaging/windows/version.rc.in for the target and compiles it into the program.
+set(QUORVEX_WINDOWS_PACKAGING ${CMAKE_CURRENT_LIST_DIR})
+
+function(quorvex_windows_resources target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(QUORVEX_RC_NAME ${target})
+  set(QUORVEX_RC_FILE ${target}.exe)
+  set(QUORVEX_RC_DESCRIPTION ${description})
+  set(QUORVEX_ICON ${QUORVEX_WINDOWS_PACKAGING}/quorvex.ico)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${QUORVEX_WINDOWS_PACKAGING}/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
