@@ -22,12 +22,17 @@ int Check(const std::string& scene) {
   }
   if (check->damage) {
     std::cout << FindingText(*check->damage) << "\n";
+  } else {
+    const auto& counts = check->counts;
+    std::cout << "ok: " << counts.objects << " objects, " << counts.definitions << " definitions, "
+              << counts.scripts << " scripts\n";
+  }
+  // A verdict that never reached its reader (a full disk, a closed pipe) is no success.
+  if (!std::cout.flush()) {
+    std::cerr << "quorvex-cli: cannot write to standard output\n";
     return kExitFailed;
   }
-  const auto& counts = check->counts;
-  std::cout << "ok: " << counts.objects << " objects, " << counts.definitions << " definitions, "
-            << counts.scripts << " scripts\n";
-  return kExitOk;
+  return check->damage ? kExitFailed : kExitOk;
 }
 
 }  // namespace quorvex::cli

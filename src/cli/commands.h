@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "scene/platform.h"
+
 namespace quorvex::cli {
 
 inline constexpr int kExitOk = 0;
@@ -20,11 +22,15 @@ int Models(const std::string& scene);
 int Check(const std::string& scene);
 
 // Write side.
-int SaveScript(const std::string& scene, long long row, const std::optional<std::string>& file);
+// The file systems below are the platform's; tests give ones that fail or change bytes on purpose.
+int SaveScript(const std::string& scene, long long row, const std::optional<std::string>& file,
+               platform::FileSystem& files = platform::RealFileSystem());
 
 // Scripts as files: every script into `folder` with a manifest, and the edited ones back.
-int Export(const std::string& scene, const std::string& folder, bool force);
-int Import(const std::string& scene, const std::string& folder);
+int Export(const std::string& scene, const std::string& folder, bool force,
+           platform::FileSystem& files = platform::RealFileSystem());
+int Import(const std::string& scene, const std::string& folder,
+           platform::FileSystem& files = platform::RealFileSystem());
 
 struct InsertArgs {
   std::string name;

@@ -4,7 +4,9 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -31,7 +33,7 @@ std::optional<long long> ParseDecimal(const std::string& text, bool allowNegativ
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   using namespace quorvex::cli;
   CLI::App app{"quorvex-cli: list, read and edit the scripts and objects of a scene2.bin"};
   app.set_version_flag("--version", std::string("quorvex-cli ") + QUORVEX_VERSION);
@@ -63,7 +65,8 @@ int main(int argc, char** argv) {
   auto* save = app.add_subcommand("save-script", "Replace a row's script with FILE (or stdin)");
   save->add_option("SCENE", scene, "scene file")->required();
   save->add_option("ROW", rowText, "catalogue row (0-based)")->required();
-  save->add_option("FILE", file, "file with the new text; '-' or absent reads stdin");
+  auto* fileOpt =
+      save->add_option("FILE", file, "file with the new text; '-' or absent reads stdin");
 
   InsertArgs insertArgs;
   std::string category, rotation, model;
@@ -110,6 +113,18 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+  // An empty argument is most often an unset variable in the user's script: reading standard
+  // input instead, or writing into the current folder, would be a guess.
+  if (*save && fileOpt->count() > 0 && file.empty()) {
+    std::cerr << "quorvex-cli: FILE is empty; name a file, or give '-' (or nothing) to read "
+                 "standard input\n";
+    return kExitUsage;
+  }
+  if ((*exportScripts || *importScripts) && folder.empty()) {
+    std::cerr << "quorvex-cli: DIR is empty; name the folder of the export\n";
+    return kExitUsage;
+  }
+
   long long row = 0;
   if (*script || *save || *modify) {
     const auto parsed = ParseDecimal(rowText, false);
@@ -152,4 +167,19 @@ int main(int argc, char** argv) {
     return Modify(scene, row, modifyArgs);
   }
   return kExitUsage;
+}
+
+int main(int argc, char** argv) {
+  // The commands report every failure they foresee as a message; should anything else be thrown
+  // (memory running out in a library), it ends here as a message too, never as an abort.
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "quorvex-cli: not enough memory; the command was stopped\n";
+  } catch (const std::exception& e) {
+    std::cerr << "quorvex-cli: the command was stopped: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "quorvex-cli: the command was stopped by an unexpected error\n";
+  }
+  return quorvex::cli::kExitFailed;
 }

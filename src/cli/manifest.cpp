@@ -31,6 +31,14 @@ bool IsPlainFileName(const std::string& name) {
          name.find_first_of("/\\:") == std::string::npos && name.find('\0') == std::string::npos;
 }
 
+// The name in lower case (ASCII letters), as a case-insensitive file system compares it.
+std::string Folded(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
+    return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  });
+  return name;
+}
+
 }  // namespace
 
 std::string ManifestJson(const Manifest& manifest) {
@@ -65,6 +73,7 @@ Result<Manifest> ParseManifest(const std::string& text) {
     manifest.sceneSha256 = j.at("sceneSha256").get<std::string>();
     if (!IsDigest(manifest.sceneSha256)) return Invalid("\"sceneSha256\" is no SHA-256 digest");
     std::set<int> rows;
+    std::set<std::string> files;  // in any letter case: one file on Windows
     for (const auto& entry : j.at("scripts")) {
       ManifestScript s;
       if (!entry.at("row").is_number_integer() || !entry.at("length").is_number_integer()) {
@@ -84,6 +93,10 @@ Result<Manifest> ParseManifest(const std::string& text) {
         return Invalid("row " + std::to_string(s.row) + " is listed twice");
       if (!IsPlainFileName(s.file))
         return Invalid("\"" + s.file + "\" is not a file name in the folder");
+      if (Folded(s.file) == kManifestName)
+        return Invalid("row " + std::to_string(s.row) + " names the manifest as its script file");
+      if (!files.insert(Folded(s.file)).second)
+        return Invalid("\"" + s.file + "\" is listed twice");
       if (!IsDigest(s.sha256))
         return Invalid("the \"sha256\" of \"" + s.file + "\" is no SHA-256 digest");
       manifest.scripts.push_back(std::move(s));

@@ -32,8 +32,8 @@ struct Manifest {
 std::string ManifestJson(const Manifest& manifest);
 
 // Fails (Invalid) on anything but a manifest as ManifestJson writes it: missing or mistyped
-// fields, a digest that is not 64 hex digits, a file that is not a plain name in the folder, a
-// row listed twice.
+// fields, a digest that is not 64 hex digits, a file that is not a plain name in the folder (or is
+// the manifest itself, or is listed twice), a row listed twice.
 Result<Manifest> ParseManifest(const std::string& text);
 
 }  // namespace quorvex::cli

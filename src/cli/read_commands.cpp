@@ -22,6 +22,7 @@
 #include "scene/object_params.h"
 #include "scene/scene_file.h"
 #include "scene/scene_io.h"
+#include "scene/steady_source.h"
 #include "scene/text_codec.h"
 #include "script/overview.h"
 
@@ -194,20 +195,25 @@ int Objects(const std::string& scene) {
 }
 
 int Overview(const std::string& scene) {
-  auto scanned = OpenAndScan(scene);
-  if (!scanned.ok()) return Fail(scanned.error());
+  auto file = SceneFile::Open(PathFromUtf8(scene));
+  if (!file.ok()) return Fail(file.error());
+  // On a large scene the overview reads blocks again that the catalogue scan read: another program
+  // rewriting the scene meanwhile is caught there instead of giving a text of two versions.
+  const SteadySource steady(**file);
+  const SceneImage image(steady);
+  const auto catalogue = ScanCatalogue(image);
+  if (!catalogue.ok()) return Fail(WithDamageFinding(image, catalogue.error()));
   // Written in pieces: the whole text is about as large as the scene.
   std::string out;
   bool failed = false;
-  const auto written =
-      WriteScriptOverview(scanned->image, scanned->catalogue, [&](std::string_view piece) {
-        out.append(piece);
-        if (out.size() >= (1u << 20) && !failed) {
-          failed = WriteRaw(out) != kExitOk;
-          out.clear();
-        }
-      });
-  if (!written.ok()) return Fail(WithDamageFinding(scanned->image, written.error()));
+  const auto written = WriteScriptOverview(image, *catalogue, [&](std::string_view piece) {
+    out.append(piece);
+    if (out.size() >= (1u << 20) && !failed) {
+      failed = WriteRaw(out) != kExitOk;
+      out.clear();
+    }
+  });
+  if (!written.ok()) return Fail(WithDamageFinding(image, written.error()));
   if (failed) return kExitFailed;
   return WriteRaw(out);
 }

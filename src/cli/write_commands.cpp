@@ -46,6 +46,10 @@ int Usage(const std::string& message) {
 int Finish(const Result<WriteMode>& result) {
   if (!result) return Failed(result.error().message);
   std::cout << kSaved << "\n";
+  if (*result == WriteMode::ReplacedNotFlushed) {
+    std::cerr << "quorvex-cli: The change is written, but the folder could not be flushed to "
+                 "disk: it may not survive a power loss.\n";
+  }
   return kExitOk;
 }
 
@@ -108,8 +112,9 @@ Result<quorvex::Catalogue> CatalogueWithRow(const SceneImage& image, long long r
 
 // The longest text row `row` of the scene can take: what keeps the scene within the 32-bit
 // lengths. Read before the text, so that an endless source is cut off there.
-Result<std::uint64_t> RoomForScript(const std::filesystem::path& path, long long row, int index) {
-  auto opened = SceneFile::Open(path);
+Result<std::uint64_t> RoomForScript(platform::FileSystem& files, const std::filesystem::path& path,
+                                    long long row, int index) {
+  auto opened = files.openScene(path);
   if (!opened) return opened.error();
   const SceneImage image(**opened);
   auto catalogue = CatalogueWithRow(image, row, index);
@@ -122,10 +127,11 @@ Result<std::uint64_t> RoomForScript(const std::filesystem::path& path, long long
 
 }  // namespace
 
-int SaveScript(const std::string& scene, long long row, const std::optional<std::string>& file) {
+int SaveScript(const std::string& scene, long long row, const std::optional<std::string>& file,
+               platform::FileSystem& files) {
   const auto path = PathFromUtf8(scene);
   const int index = RowIndex(row);
-  const auto room = RoomForScript(path, row, index);
+  const auto room = RoomForScript(files, path, row, index);
   if (!room) return Failed(room.error().message);
   const auto text = ReadScriptText(file, *room);
   if (!text) return Failed(text.error().message);
@@ -134,7 +140,7 @@ int SaveScript(const std::string& scene, long long row, const std::optional<std:
   std::optional<quorvex::Catalogue> before;
   std::optional<ScriptSaveTarget> target;
   return Finish(WriteScene(
-      path,
+      files, path,
       [&](const SceneImage& image) -> Result<EditPlan> {
         auto catalogue = CatalogueWithRow(image, row, index);
         if (!catalogue) return catalogue.error();

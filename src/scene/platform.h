@@ -8,8 +8,11 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "scene/result.h"
+#include "scene/scene_file.h"
 #include "scene/scene_image.h"
 
 namespace quorvex::platform {
@@ -49,6 +52,9 @@ class LockedFile {
   // a virus scanner or indexer. It uses ReplaceFileW, which keeps the scene's attributes and
   // security, or MoveFileExW where the file system cannot do that.
   virtual Status replaceWith(const std::filesystem::path& temp) = 0;
+  // Makes a replacement made by replaceWith survive a power loss: POSIX flushes the scene's
+  // folder, whose entry the rename changed. Windows asks for that in the replacement itself.
+  virtual Status flushFolder() { return OkStatus(); }
 };
 
 // Opens a regular file for reading and writing with the exclusive hold, never blocking: a folder,
@@ -75,6 +81,42 @@ Error HardLinksError(const std::string& quotedPath, std::uint64_t links);
 // Removes a file, ignoring a missing one.
 void RemoveQuietly(const std::filesystem::path& path);
 
+// The bytes of the regular file at `path`, at most `limit` of them. A symbolic link (even one to
+// a regular file), a folder, a device, a pipe or a socket is refused (Refused) without reading
+// it, and so is a file longer than `limit`, by the size the file system gives, before a byte is
+// read (memory: the file's size, once). A read error or a lack of memory is an Error, never an
+// exception. A missing file is NotReadable with "there is no such file".
+Result<ByteString> ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit);
+
+// A set of files written into a folder the user named as one step: each file is written into a
+// fresh staging folder inside it, and only commit() moves them to their names in the folder. When
+// the object is destroyed, the staging folder goes with whatever is still in it, and a folder
+// that StageFiles created goes too unless the files were committed: a refused or failed export
+// leaves no half-written folder behind.
+class StagedFiles {
+ public:
+  virtual ~StagedFiles() = default;
+  // Writes `bytes` as a new file `name` (a plain file name) in the staging folder, never through
+  // a link. Not flushed file by file (thousands of scripts would take seconds each time): the
+  // folder is flushed once, by commit().
+  virtual Status write(const std::string& name, std::string_view bytes) = 0;
+  // Moves the staged files `names` into the folder, in this order. A file of that name in the
+  // folder is replaced; a symbolic link of that name is replaced itself, never followed, so
+  // nothing outside the folder is written. Refused before anything is moved when a name in the
+  // folder is a folder or is the file `keep` (the scene the files come from). `removeFirst`, when
+  // it is in the folder, is removed before the first move. The result tells whether the folder
+  // could be flushed to disk afterwards (false: the files are in place but might not survive a
+  // power loss).
+  virtual Result<bool> commit(const std::vector<std::string>& names, const FileIdentity& keep,
+                              const std::string& removeFirst) = 0;
+};
+
+// Stages files for the folder `folder`, which is created (with its parents) when missing. An
+// existing folder that holds anything is refused (Refused) unless `mayHoldFiles`; anything else
+// of that name (a file, a device) is refused too.
+Result<std::unique_ptr<StagedFiles>> StageFiles(const std::filesystem::path& folder,
+                                                bool mayHoldFiles);
+
 // The file system as the writer sees it, so that tests can put a failing disk or another writer
 // in its way. Production code uses RealFileSystem().
 class FileSystem {
@@ -82,9 +124,20 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual Result<std::unique_ptr<LockedFile>> openLocked(const std::filesystem::path& path) = 0;
   virtual void removeQuietly(const std::filesystem::path& path) = 0;
+  // SceneFile::Open, ReadRegularFile and StageFiles.
+  virtual Result<std::unique_ptr<SceneFile>> openScene(const std::filesystem::path& path) {
+    return SceneFile::Open(path);
+  }
+  virtual Result<ByteString> readFile(const std::filesystem::path& path, std::uint64_t limit) {
+    return ReadRegularFile(path, limit);
+  }
+  virtual Result<std::unique_ptr<StagedFiles>> stageFiles(const std::filesystem::path& folder,
+                                                          bool mayHoldFiles) {
+    return StageFiles(folder, mayHoldFiles);
+  }
 };
 
-// OpenLocked and RemoveQuietly of this platform.
+// OpenLocked, RemoveQuietly and the rest of this platform.
 FileSystem& RealFileSystem();
 
 }  // namespace quorvex::platform

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "scene/platform.h"
@@ -147,6 +148,7 @@ class PosixLockedFile final : public LockedFile {
   Status checkReplaceable() override;
   Result<std::unique_ptr<NewFile>> createReplacement(const std::filesystem::path& temp) override;
   Status replaceWith(const std::filesystem::path& temp) override;
+  Status flushFolder() override;
 
  private:
   int fd_;
@@ -363,16 +365,235 @@ Status PosixLockedFile::replaceWith(const std::filesystem::path& temp) {
   if (::rename(temp.c_str(), path_.c_str()) != 0) {
     return SystemError(ErrorKind::WriteFailed, "Cannot replace " + Quoted(path_), errno);
   }
-  // Make the rename itself durable.
-  auto folder = path_.parent_path();
-  if (folder.empty()) folder = ".";
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
   return OkStatus();
+}
+
+namespace {
+
+// Flushes a folder's entries (a rename into it, a new file) to disk.
+Status FlushFolderOf(const std::filesystem::path& folder) {
+  const std::filesystem::path named = folder.empty() ? std::filesystem::path(".") : folder;
+  Fd dir(::open(named.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+    return SystemError(ErrorKind::WriteFailed, "Cannot flush the folder " + Quoted(named), errno);
+  }
+  return OkStatus();
+}
+
+}  // namespace
+
+Status PosixLockedFile::flushFolder() {
+  return FlushFolderOf(path_.parent_path());
 }
 
 void RemoveQuietly(const std::filesystem::path& path) {
   ::unlink(path.c_str());
+}
+
+namespace {
+
+Error NotAPlainFile(const std::filesystem::path& path, const struct stat& st) {
+  const char* what = S_ISLNK(st.st_mode)   ? "a symbolic link"
+                     : S_ISDIR(st.st_mode) ? "a folder"
+                                           : "a device, pipe or socket";
+  return MakeError(ErrorKind::Refused,
+                   Quoted(path) + " is " + what + ", not a regular file; only a regular file is " +
+                       "read here, so that nothing outside the folder is taken in.");
+}
+
+Error NoSuchFile(const std::filesystem::path& path) {
+  return MakeError(ErrorKind::NotReadable,
+                   "Cannot open " + Quoted(path) + ": there is no such file");
+}
+
+// Reads up to `out.size()` bytes from the file position on; the count read (less at the end).
+Result<std::size_t> ReadSome(int fd, std::span<char> out, const std::filesystem::path& path) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+Error LongerThan(const std::filesystem::path& path, std::uint64_t size, std::uint64_t limit) {
+  return MakeError(ErrorKind::Refused, Quoted(path) + " is " + std::to_string(size) +
+                                           " bytes long, more than the " + std::to_string(limit) +
+                                           " bytes that fit");
+}
+
+}  // namespace
+
+Result<ByteString> ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit) {
+  // Looked at before it is opened: opening a device or a FIFO may block or act.
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) != 0) {
+    if (errno == ENOENT) return NoSuchFile(path);
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
+  }
+  if (!S_ISREG(named.st_mode)) return NotAPlainFile(path, named);
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ELOOP) {
+      named.st_mode = S_IFLNK;
+      return NotAPlainFile(path, named);
+    }
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), errno);
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) {
+    return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
+  }
+  if (!S_ISREG(st.st_mode)) return NotAPlainFile(path, st);
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size > limit) return LongerThan(path, size, limit);
+  try {
+    ByteString bytes(static_cast<std::size_t>(size), '\0');
+    auto read = ReadSome(fd.get(), bytes, path);
+    if (!read) return read.error();
+    bytes.resize(*read);
+    // A file that grew since it was measured is read on, up to the limit.
+    char more[65536];
+    while (true) {
+      auto extra = ReadSome(fd.get(), more, path);
+      if (!extra) return extra.error();
+      if (*extra == 0) break;
+      if (bytes.size() + *extra > limit) return LongerThan(path, bytes.size() + *extra, limit);
+      bytes.append(more, *extra);
+    }
+    return bytes;
+  } catch (const std::bad_alloc&) {
+    return MakeError(ErrorKind::NotReadable, "Not enough memory to read " + Quoted(path) + " (" +
+                                                 std::to_string(size) + " bytes)");
+  }
+}
+
+namespace {
+
+class PosixStagedFiles final : public StagedFiles {
+ public:
+  PosixStagedFiles(std::filesystem::path folder, std::filesystem::path staging,
+                   std::vector<std::filesystem::path> created)
+      : folder_(std::move(folder)), staging_(std::move(staging)), created_(std::move(created)) {}
+
+  ~PosixStagedFiles() override {
+    for (const auto& name : names_) ::unlink((staging_ / name).c_str());
+    ::rmdir(staging_.c_str());
+    if (committed_) return;
+    for (const auto& folder : created_) ::rmdir(folder.c_str());  // deepest first
+  }
+
+  Status write(const std::string& name, std::string_view bytes) override {
+    const auto path = staging_ / name;
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(path), errno);
+    }
+    names_.push_back(name);
+    if (auto s = WriteAll(
+            fd.get(), std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+            path);
+        !s) {
+      return s;
+    }
+    if (::close(fd.release()) != 0) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot write " + Quoted(path), errno);
+    }
+    return OkStatus();
+  }
+
+  Result<bool> commit(const std::vector<std::string>& names, const FileIdentity& keep,
+                      const std::string& removeFirst) override {
+    for (const auto& name : names) {
+      const auto target = folder_ / name;
+      struct stat there {};
+      if (::lstat(target.c_str(), &there) != 0) continue;
+      if (S_ISDIR(there.st_mode)) {
+        return MakeError(ErrorKind::Refused, Quoted(target) + " is a folder. Nothing was written.");
+      }
+      if (static_cast<std::uint64_t>(there.st_dev) == keep.device &&
+          static_cast<std::uint64_t>(there.st_ino) == keep.file) {
+        return MakeError(ErrorKind::Refused,
+                         Quoted(target) +
+                             " is the scene itself; writing the export there would replace it. "
+                             "Export into another folder. Nothing was written.");
+      }
+    }
+    const auto old = folder_ / removeFirst;
+    if (::unlink(old.c_str()) != 0 && errno != ENOENT) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot remove the old " + Quoted(old), errno);
+    }
+    committed_ = true;  // from here on the folder holds this export's files
+    for (const auto& name : names) {
+      // rename() replaces whatever has the name, a symbolic link included, and never follows it.
+      if (::rename((staging_ / name).c_str(), (folder_ / name).c_str()) != 0) {
+        return SystemError(ErrorKind::WriteFailed,
+                           "Cannot move " + Quoted(folder_ / name) +
+                               " into place (the export in the folder is incomplete; run it "
+                               "again)",
+                           errno);
+      }
+    }
+    return FlushFolderOf(folder_).ok();
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::filesystem::path staging_;
+  std::vector<std::filesystem::path> created_;
+  std::vector<std::string> names_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<StagedFiles>> StageFiles(const std::filesystem::path& folder,
+                                                bool mayHoldFiles) {
+  std::vector<std::filesystem::path> created;
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) == 0) {
+    if (!S_ISDIR(st.st_mode)) {
+      return MakeError(ErrorKind::Refused, Quoted(folder) + " is not a folder.");
+    }
+    std::error_code ec;
+    const bool empty = std::filesystem::is_empty(folder, ec);
+    if (ec) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot read the folder " + Quoted(folder) + ": " + ec.message() + ".");
+    }
+    if (!empty && !mayHoldFiles) {
+      return MakeError(ErrorKind::Refused,
+                       Quoted(folder) +
+                           " already holds files; give --force to write the export into it "
+                           "anyway.");
+    }
+  } else {
+    // The missing folders, deepest first, so that a failed export can take them away again.
+    for (auto missing = folder; !missing.empty() && ::lstat(missing.c_str(), &st) != 0;
+         missing = missing.parent_path()) {
+      created.push_back(missing);
+      if (missing.parent_path() == missing) break;
+    }
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+      if (::mkdir(it->c_str(), 0777) != 0 && errno != EEXIST) {
+        const int err = errno;
+        for (const auto& made : created) ::rmdir(made.c_str());
+        return SystemError(ErrorKind::WriteFailed, "Cannot create the folder " + Quoted(folder),
+                           err);
+      }
+    }
+  }
+  std::string pattern = (folder / ".quorvex-export-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    const int err = errno;
+    for (const auto& made : created) ::rmdir(made.c_str());
+    return SystemError(ErrorKind::WriteFailed, "Cannot create a folder in " + Quoted(folder), err);
+  }
+  return std::unique_ptr<StagedFiles>(
+      std::make_unique<PosixStagedFiles>(folder, std::filesystem::path(pattern), created));
 }
 
 }  // namespace platform

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "scene/platform.h"
 #include "scene/scene_file.h"
@@ -474,6 +475,237 @@ Status WindowsLockedFile::replaceWith(const std::filesystem::path& temp) {
 
 void RemoveQuietly(const std::filesystem::path& path) {
   ::DeleteFileW(path.c_str());
+}
+
+namespace {
+
+bool Missing(DWORD code) {
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+Error NotAPlainFile(const std::filesystem::path& path, const char* what) {
+  return MakeError(ErrorKind::Refused,
+                   Quoted(path) + " is " + what + ", not a regular file; only a regular file is " +
+                       "read here, so that nothing outside the folder is taken in.");
+}
+
+Error LongerThan(const std::filesystem::path& path, std::uint64_t size, std::uint64_t limit) {
+  return MakeError(ErrorKind::Refused, Quoted(path) + " is " + std::to_string(size) +
+                                           " bytes long, more than the " + std::to_string(limit) +
+                                           " bytes that fit");
+}
+
+// Reads up to `out.size()` bytes from the file pointer on; the count read (less at the end).
+Result<std::size_t> ReadSome(HANDLE handle, std::span<char> out,
+                             const std::filesystem::path& path) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const auto want = static_cast<DWORD>(std::min<std::uint64_t>(out.size() - done, kMaxTransfer));
+    DWORD read = 0;
+    if (!::ReadFile(handle, out.data() + done, want, &read, nullptr)) {
+      const DWORD code = ::GetLastError();
+      if (code == ERROR_HANDLE_EOF) break;
+      return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), code);
+    }
+    if (read == 0) break;
+    done += read;
+  }
+  return done;
+}
+
+}  // namespace
+
+Result<ByteString> ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = ::GetLastError();
+    if (Missing(code)) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot open " + Quoted(path) + ": there is no such file");
+    }
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return NotAPlainFile(path, "a link");
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NotAPlainFile(path, "a folder");
+  // The link itself is opened, never what it names, should the name have become a link since.
+  Handle handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!handle.valid()) {
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), ::GetLastError());
+  }
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
+    return NotAPlainFile(path, "a device, pipe or socket");
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle.get(), &info)) {
+    return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), ::GetLastError());
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return NotAPlainFile(path, "a link");
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NotAPlainFile(path, "a folder");
+  auto size = SizeOf(handle.get(), path);
+  if (!size) return size.error();
+  if (*size > limit) return LongerThan(path, *size, limit);
+  try {
+    ByteString bytes(static_cast<std::size_t>(*size), '\0');
+    auto read = ReadSome(handle.get(), bytes, path);
+    if (!read) return read.error();
+    bytes.resize(*read);
+    // A file that grew since it was measured is read on, up to the limit.
+    std::string more(65536, '\0');
+    while (true) {
+      auto extra = ReadSome(handle.get(), more, path);
+      if (!extra) return extra.error();
+      if (*extra == 0) break;
+      if (bytes.size() + *extra > limit) return LongerThan(path, bytes.size() + *extra, limit);
+      bytes.append(more.data(), *extra);
+    }
+    return bytes;
+  } catch (const std::bad_alloc&) {
+    return MakeError(ErrorKind::NotReadable, "Not enough memory to read " + Quoted(path) + " (" +
+                                                 std::to_string(*size) + " bytes)");
+  }
+}
+
+namespace {
+
+class WindowsStagedFiles final : public StagedFiles {
+ public:
+  WindowsStagedFiles(std::filesystem::path folder, std::filesystem::path staging,
+                     std::vector<std::filesystem::path> created)
+      : folder_(std::move(folder)), staging_(std::move(staging)), created_(std::move(created)) {}
+
+  ~WindowsStagedFiles() override {
+    for (const auto& name : names_) ::DeleteFileW((staging_ / name).c_str());
+    ::RemoveDirectoryW(staging_.c_str());
+    if (committed_) return;
+    for (const auto& folder : created_) ::RemoveDirectoryW(folder.c_str());  // deepest first
+  }
+
+  Status write(const std::string& name, std::string_view bytes) override {
+    const auto path = staging_ / name;
+    Handle handle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot create " + Quoted(path), ::GetLastError());
+    }
+    names_.push_back(name);
+    if (auto s = WriteAll(
+            handle.get(), std::nullopt,
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), path);
+        !s) {
+      return s;
+    }
+    if (!handle.close()) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot write " + Quoted(path), ::GetLastError());
+    }
+    return OkStatus();
+  }
+
+  Result<bool> commit(const std::vector<std::string>& names, const FileIdentity& keep,
+                      const std::string& removeFirst) override {
+    for (const auto& name : names) {
+      const auto target = folder_ / name;
+      const DWORD attributes = ::GetFileAttributesW(target.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return MakeError(ErrorKind::Refused, Quoted(target) + " is a folder. Nothing was written.");
+      }
+      // The name itself, a link not followed: replacing a link never touches what it names.
+      Handle there(::CreateFileW(
+          target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      BY_HANDLE_FILE_INFORMATION info{};
+      if (there.valid() && ::GetFileInformationByHandle(there.get(), &info) &&
+          info.dwVolumeSerialNumber == keep.device &&
+          ((static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow) ==
+              keep.file) {
+        return MakeError(ErrorKind::Refused,
+                         Quoted(target) +
+                             " is the scene itself; writing the export there would replace it. "
+                             "Export into another folder. Nothing was written.");
+      }
+    }
+    const auto old = folder_ / removeFirst;
+    if (!::DeleteFileW(old.c_str()) && !Missing(::GetLastError())) {
+      return SystemError(ErrorKind::WriteFailed, "Cannot remove the old " + Quoted(old),
+                         ::GetLastError());
+    }
+    committed_ = true;  // from here on the folder holds this export's files
+    for (const auto& name : names) {
+      // A link of that name is replaced itself; MOVEFILE_WRITE_THROUGH returns once it is on disk.
+      if (!::MoveFileExW((staging_ / name).c_str(), (folder_ / name).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return SystemError(ErrorKind::WriteFailed,
+                           "Cannot move " + Quoted(folder_ / name) +
+                               " into place (the export in the folder is incomplete; run it "
+                               "again)",
+                           ::GetLastError());
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::filesystem::path staging_;
+  std::vector<std::filesystem::path> created_;
+  std::vector<std::string> names_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<StagedFiles>> StageFiles(const std::filesystem::path& folder,
+                                                bool mayHoldFiles) {
+  std::vector<std::filesystem::path> created;
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return MakeError(ErrorKind::Refused, Quoted(folder) + " is not a folder.");
+    }
+    std::error_code ec;
+    const bool empty = std::filesystem::is_empty(folder, ec);
+    if (ec) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot read the folder " + Quoted(folder) + ": " + ec.message() + ".");
+    }
+    if (!empty && !mayHoldFiles) {
+      return MakeError(ErrorKind::Refused,
+                       Quoted(folder) +
+                           " already holds files; give --force to write the export into it "
+                           "anyway.");
+    }
+  } else {
+    // The missing folders, deepest first, so that a failed export can take them away again.
+    for (auto missing = folder;
+         !missing.empty() && ::GetFileAttributesW(missing.c_str()) == INVALID_FILE_ATTRIBUTES;
+         missing = missing.parent_path()) {
+      created.push_back(missing);
+      if (missing.parent_path() == missing) break;
+    }
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+      if (!::CreateDirectoryW(it->c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        const DWORD code = ::GetLastError();
+        for (const auto& made : created) ::RemoveDirectoryW(made.c_str());
+        return SystemError(ErrorKind::WriteFailed, "Cannot create the folder " + Quoted(folder),
+                           code);
+      }
+    }
+  }
+  // A staging folder of a name nobody else uses.
+  DWORD code = ERROR_ALREADY_EXISTS;
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const auto staging = folder / (L".quorvex-export-" + std::to_wstring(::GetCurrentProcessId()) +
+                                   L"-" + std::to_wstring(::GetTickCount64() + attempt));
+    if (::CreateDirectoryW(staging.c_str(), nullptr)) {
+      return std::unique_ptr<StagedFiles>(
+          std::make_unique<WindowsStagedFiles>(folder, staging, created));
+    }
+    code = ::GetLastError();
+    if (code != ERROR_ALREADY_EXISTS) break;
+  }
+  for (const auto& made : created) ::RemoveDirectoryW(made.c_str());
+  return SystemError(ErrorKind::WriteFailed, "Cannot create a folder in " + Quoted(folder), code);
 }
 
 }  // namespace quorvex::platform

@@ -17,6 +17,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scene/catalogue.h"
@@ -32,9 +33,10 @@ struct WriteIntent {
   const Catalogue* before = nullptr;
   // A script written over the one whose length field is at `scriptLengthPos` (a position in the
   // current content).
+  // The text is not copied (a script may be hundreds of megabytes): it must outlive the check.
   struct SavedScript {
     Pos scriptLengthPos = 0;
-    ByteString text;
+    std::string_view text;
   };
   std::vector<SavedScript> scripts;
   // An insertion with a category adds a definition row of this name.

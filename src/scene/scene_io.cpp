@@ -197,6 +197,8 @@ Result<WriteMode> WriteScene(platform::FileSystem& files, const std::filesystem:
     files.removeQuietly(temp);
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
   }
+  // The new content is in place; only whether the rename survives a power loss is in doubt.
+  if (!file.flushFolder()) return WriteMode::ReplacedNotFlushed;
   return WriteMode::Replaced;
 }
 

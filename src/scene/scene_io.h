@@ -22,7 +22,9 @@
 
 namespace quorvex {
 
-enum class WriteMode { NothingWritten, PatchedInPlace, Replaced };
+// ReplacedNotFlushed: the new content replaced the scene, but the folder could not be flushed to
+// disk afterwards, so a power loss might still bring back the old scene.
+enum class WriteMode { NothingWritten, PatchedInPlace, Replaced, ReplacedNotFlushed };
 
 // Builds the plan from the file's current content; returns an Error to refuse the write.
 using Planner = std::function<Result<EditPlan>(const SceneImage& current)>;

@@ -90,10 +90,11 @@ Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget&
 
   const auto newLength = static_cast<std::int64_t>(newText.size());
   EditPlan plan(static_cast<std::uint64_t>(image.length()));
-  const Edit text{static_cast<std::uint64_t>(p - 1 + 4), static_cast<std::uint64_t>(org),
-                  Bytes(newText.begin(), newText.end())};
+  // Moved into the plan, never copied: a script may be hundreds of megabytes.
+  Edit text{static_cast<std::uint64_t>(p - 1 + 4), static_cast<std::uint64_t>(org),
+            Bytes(newText.begin(), newText.end())};
   if (newLength == org) {
-    if (auto s = plan.add(text); !s) return s.error();
+    if (auto s = plan.add(std::move(text)); !s) return s.error();
     return plan;
   }
 
@@ -151,7 +152,7 @@ Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget&
     if (auto s = plan.patchInt32(field.pos, *adjusted); !s) return s.error();
   }
   if (auto s = plan.patchInt32(p, static_cast<std::int32_t>(newLength)); !s) return s.error();
-  if (auto s = plan.add(text); !s) return s.error();
+  if (auto s = plan.add(std::move(text)); !s) return s.error();
   return plan;
 }
 

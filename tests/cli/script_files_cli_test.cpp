@@ -16,11 +16,14 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_run.h"
+#include "cli/commands.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
 #include "scene/sha256.h"
 #include "scene/text_codec.h"
+#include "script/overview.h"
 #include "script/script_files.h"
+#include "support/failing_file_system.h"
 #include "support/scene_builder.h"
 
 namespace quorvex::testing {
@@ -30,6 +33,27 @@ namespace fs = std::filesystem;
 
 std::string Text(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
+}
+
+constexpr auto npos = std::string::npos;
+
+// What a command run in-process printed, and its exit status.
+CliResult InProcess(const std::function<int()>& command) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  CliResult run;
+  run.status = command();
+  run.out = ::testing::internal::GetCapturedStdout();
+  run.err = ::testing::internal::GetCapturedStderr();
+  return run;
+}
+
+std::vector<std::string> Listing(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // The demo scene with one more standalone script whose name needs cleaning and cutting.
@@ -122,6 +146,13 @@ TEST_F(ScriptFilesCli, ImportWithoutEditsWritesNothing) {
   EXPECT_EQ(run.out, "no changes\n");
   EXPECT_EQ(ReadFile(scene_), original_);
   EXPECT_EQ(fs::last_write_time(scene_), stamp);
+
+  // A digest edited in the manifest, the file unchanged: still nothing to write.
+  auto manifest = nlohmann::json::parse(Text(ReadFile(out_ + "/manifest.json")));
+  manifest["scripts"][0]["sha256"] = manifest["scripts"][1]["sha256"];
+  WriteFile(out_ + "/manifest.json", ToBytes(manifest.dump()));
+  EXPECT_EQ(Cli({"import", scene_, out_}).out, "no changes\n");
+  EXPECT_EQ(fs::last_write_time(scene_), stamp);
 }
 
 TEST_F(ScriptFilesCli, ImportEqualsTheOneByOneSaves) {
@@ -175,6 +206,16 @@ TEST_F(ScriptFilesCli, RefusedImportsChangeNothing) {
     std::function<void()> arrange;  // after the export and the edits
     const char* message;
   };
+  using json = nlohmann::json;
+  const auto editManifest = [&](const std::function<void(json&)>& change) {
+    auto j = json::parse(Text(ReadFile(out_ + "/manifest.json")));
+    change(j);
+    WriteFile(out_ + "/manifest.json", ToBytes(j.dump()));
+  };
+  const auto entryOf = [](json& j, int row) -> json& {
+    return *std::find_if(j["scripts"].begin(), j["scripts"].end(),
+                         [&](const json& e) { return e["row"] == row; });
+  };
   const std::vector<Case> cases = {
       {"a listed file is missing", [&] { fs::remove(FileOf(scriptRow)); }, "is missing"},
       {"the scene changed since the export",
@@ -203,10 +244,46 @@ TEST_F(ScriptFilesCli, RefusedImportsChangeNothing) {
                    ToBytes("much longer than before\r\n" + std::string(200, 'y')));
        },
        "root length"},
+      {"a script file is a link out of the folder",
+       [&] {
+         WriteFile((dir_ / "elsewhere.txt").string(), ToBytes("not a script of this export"));
+         fs::remove(FileOf(scriptRow));
+         fs::create_symlink(dir_ / "elsewhere.txt", FileOf(scriptRow));
+       },
+       "symbolic link"},
+      {"the manifest is a link to a device-like file",
+       [&] {
+         fs::remove(out_ + "/manifest.json");
+         fs::create_symlink("/proc/self/mem", out_ + "/manifest.json");
+       },
+       "symbolic link"},
+      {"a row names the manifest as its file",
+       [&] { editManifest([&](json& j) { entryOf(j, scriptRow)["file"] = "manifest.json"; }); },
+       "names the manifest"},
+      {"the manifest's row is another row of the scene",
+       [&] { editManifest([&](json& j) { entryOf(j, scriptRow)["name"] = "Dock_18"; }); },
+       "Dock_18"},
+      {"the row's script is not the exported one",
+       [&] {
+         editManifest(
+             [&](json& j) { entryOf(j, scriptRow)["sha256"] = entryOf(j, defRow)["sha256"]; });
+       },
+       "SHA-256 differs"},
+      {"the scene changed, and a listed file cannot be read",
+       [&] {
+         fs::remove(FileOf(defRow));
+         fs::create_directory(FileOf(defRow));
+         WriteFile((dir_ / "x.txt").string(), ToBytes("x"));
+         ASSERT_EQ(Cli({"save-script", scene_, "0", (dir_ / "x.txt").string()}).status, 0);
+       },
+       "changed since the export"},
+      {"a script file larger than any scene, sparse",
+       [&] { fs::resize_file(FileOf(scriptRow), (1ull << 31) + 10); }, "2147483658 bytes long"},
   };
   for (const auto& c : cases) {
     WriteFile(scene_, original_);
     fs::remove_all(out_);
+    fs::remove(dir_ / "elsewhere.txt");
     fs::remove(scene_ + ".save");
     Export();
     WriteFile(FileOf(defRow), ToBytes("changed\r\n"));
@@ -252,6 +329,121 @@ TEST_F(ScriptFilesCli, UsageErrors) {
       {"export", scene_}, {"export", scene_, out_, "--forc"},
       {"import", scene_}, {"import"}};
   for (const auto& args : usages) EXPECT_EQ(Cli(args).status, 1) << args.size();
+  // An empty FILE or DIR (an unset variable) is no file: never standard input or ".".
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"save-script", scene_, "0", ""}, {"export", scene_, ""}, {"import", scene_, ""}})
+    EXPECT_EQ(Cli(args).status, 1) << args[0];
+  EXPECT_EQ(ReadFile(scene_), original_);
+
+  // A sparse text larger than any scene is refused by its size, unread.
+  const auto huge = (dir_ / "huge.txt").string();
+  WriteFile(huge, {});
+  fs::resize_file(huge, (1ull << 31) + 10);
+  const auto run = Cli({"save-script", scene_, "0", huge});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("(2147483658 bytes)"), npos) << run.err;
+
+  // A verdict that cannot be written is no success.
+  const auto command = Quote(QUORVEX_CLI_PATH) + " check " + Quote(scene_) + " >/dev/full";
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+}
+
+TEST_F(ScriptFilesCli, ExportWritesNothingOutsideTheFolder) {
+  const int row = RowWhere([](const CatalogueRow& r) { return r.checked; });
+  const auto name = fs::path(FileOf(row)).filename();
+  const fs::path out = out_, outside = dir_ / "outside.txt", created = dir_ / "created.txt";
+  struct Case {
+    const char* what;
+    fs::path scene;  // where the scene lies
+    std::function<void()> arrange;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"a dangling link", scene_, [&] { fs::create_symlink(created, out / name); }, 0},
+      {"a link to a file", scene_, [&] { fs::create_symlink(outside, out / name); }, 0},
+      {"the scene named like the manifest", out / "manifest.json", [] {}, 2},
+      {"the scene named like a script file", out / name, [] {}, 2},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(out_);
+    fs::create_directories(out_);
+    WriteFile(outside.string(), ToBytes("keep"));
+    WriteFile(c.scene.string(), original_);
+    c.arrange();
+    const auto run = Cli({"export", c.scene.string(), out_, "--force"});
+    EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
+    EXPECT_EQ(Text(ReadFile(outside.string())), "keep") << c.what;
+    EXPECT_FALSE(fs::exists(created)) << c.what;
+    EXPECT_TRUE(ReadFile(c.scene.string()) == original_) << c.what;
+    if (c.status == 0) {
+      EXPECT_FALSE(fs::is_symlink(out / name)) << c.what;
+    } else {
+      EXPECT_NE(run.err.find("is the scene itself"), npos) << c.what;
+    }
+  }
+}
+
+// Another program rewrites a script's first byte between the export's passes (or during the first
+// and back): the export refuses and leaves the folder as it was.
+TEST_F(ScriptFilesCli, ExportRefusesASceneRewrittenWhileRead) {
+  const auto& row = catalogue_.rows[static_cast<std::size_t>(
+      RowWhere([](const CatalogueRow& r) { return r.checked; }))];
+  const auto offset = static_cast<std::uint64_t>(*row.scriptLengthPos + 3);
+  for (const bool restored : {false, true}) {
+    for (const bool existing : {false, true}) {
+      fs::remove_all(out_);
+      if (existing) fs::create_directories(out_);
+      if (existing) WriteFile(out_ + "/mine.txt", ToBytes("mine"));
+      FailingFileSystem files;
+      files.changeSceneReads(ChangedBetweenReads(offset, ToBytes("#"), restored));
+      const auto run = InProcess([&] { return cli::Export(scene_, out_, true, files); });
+      EXPECT_EQ(run.status, 2) << restored << existing;
+      EXPECT_NE(run.err.find("changed on disk"), npos) << run.err;
+      EXPECT_EQ(fs::exists(out_), existing);
+      EXPECT_EQ(Listing(out_),
+                existing ? std::vector<std::string>{"mine.txt"} : std::vector<std::string>{});
+    }
+  }
+}
+
+// A read error is a message; a folder that cannot be flushed after a rename is said so.
+TEST_F(ScriptFilesCli, FaultsAreReportedNotThrown) {
+  Export();
+  WriteFile(FileOf(RowWhere([](const CatalogueRow& r) { return r.checked; })), ToBytes("x\r\n"));
+  FailingFileSystem unreadable;
+  unreadable.failFileReads();
+  auto run = InProcess([&] { return cli::Import(scene_, out_, unreadable); });
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("Input/output error"), npos) << run.err;
+  EXPECT_TRUE(ReadFile(scene_) == original_);
+
+  FailingFileSystem unflushed;
+  unflushed.failFolderFlush();
+  const auto text = (dir_ / "longer.txt").string();
+  WriteFile(text, ToBytes("a longer script than before\r\nfin\r\n"));
+  const std::vector<std::function<int()>> commands = {
+      [&] { return cli::SaveScript(scene_, 0, text, unflushed); },
+      [&] { return cli::Export(scene_, out_, true, unflushed); }};
+  for (const auto& command : commands) {
+    run = InProcess(command);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("may not survive a power loss"), npos) << run.err;
+  }
+  EXPECT_EQ(Cli({"script", scene_, "0"}).out, "a longer script than before\r\nfin\r\n");
+}
+
+// The overview reads each script length twice; on a scene over the read cache's size the second
+// read comes from the file again, and another program may have changed it in between.
+TEST(Overview, ReportsASceneThatChangesWhileItIsWritten) {
+  auto spec = DemoSceneSpec();
+  for (int i = 0; i < 5; ++i) spec.scripts.push_back({"big", std::string(300000, 'a')});
+  const auto bytes = BuildScene(spec);
+  const auto catalogue = *ScanCatalogue(SceneImage(bytes));
+  const auto at = static_cast<std::uint64_t>(*catalogue.rows.at(0).scriptLengthPos - 1);
+  const ChangingSource source(bytes, ChangedBetweenReads(at, Int32Bytes(0x7FFFFFFF)));
+  const auto written = WriteScriptOverview(SceneImage(source), catalogue, [](std::string_view) {});
+  ASSERT_FALSE(written.ok());
+  EXPECT_EQ(written.error().kind, ErrorKind::ChangedOnDisk) << written.error().message;
 }
 
 }  // namespace

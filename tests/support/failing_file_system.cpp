@@ -1,5 +1,8 @@
 #include "support/failing_file_system.h"
 
+#include <algorithm>
+#include <memory>
+
 namespace quorvex::testing {
 namespace {
 
@@ -74,6 +77,11 @@ class FailingLockedFile final : public platform::LockedFile {
   Status replaceWith(const std::filesystem::path& temp) override {
     return inner_->replaceWith(temp);
   }
+  Status flushFolder() override {
+    if (failFolderFlush_) return MakeError(ErrorKind::WriteFailed, "Cannot flush the folder");
+    return inner_->flushFolder();
+  }
+  bool failFolderFlush_ = false;
 
  private:
   std::unique_ptr<platform::LockedFile> inner_;
@@ -82,14 +90,91 @@ class FailingLockedFile final : public platform::LockedFile {
   bool failed_ = false;
 };
 
+class ChangingSceneFile final : public SceneFile {
+ public:
+  ChangingSceneFile(std::unique_ptr<SceneFile> inner, ReadHook hook)
+      : SceneFile(inner->path(), inner->identity()), inner_(std::move(inner)), hook_(hook) {}
+  std::uint64_t size() const override { return inner_->size(); }
+  Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+    if (auto s = inner_->readAt(offset, out); !s) return s;
+    hook_(offset, out);
+    return OkStatus();
+  }
+
+ private:
+  std::unique_ptr<SceneFile> inner_;
+  ReadHook hook_;
+};
+
+class UnflushedStagedFiles final : public platform::StagedFiles {
+ public:
+  explicit UnflushedStagedFiles(std::unique_ptr<platform::StagedFiles> inner)
+      : inner_(std::move(inner)) {}
+  Status write(const std::string& name, std::string_view bytes) override {
+    return inner_->write(name, bytes);
+  }
+  Result<bool> commit(const std::vector<std::string>& names, const FileIdentity& keep,
+                      const std::string& removeFirst) override {
+    auto done = inner_->commit(names, keep, removeFirst);
+    if (!done) return done;
+    return false;
+  }
+
+ private:
+  std::unique_ptr<platform::StagedFiles> inner_;
+};
+
 }  // namespace
+
+ReadHook ChangedBetweenReads(std::uint64_t offset, Bytes other, bool firstSeesOther) {
+  auto reads = std::make_shared<int>(0);
+  return [=](std::uint64_t at, std::span<std::uint8_t> bytes) {
+    if (offset < at || offset + other.size() > at + bytes.size()) return;
+    const bool first = (*reads)++ == 0;
+    if (first == firstSeesOther) {
+      std::copy(other.begin(), other.end(),
+                bytes.begin() + static_cast<std::ptrdiff_t>(offset - at));
+    }
+  };
+}
+
+Status ChangingSource::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  if (auto s = MemorySource(bytes_).readAt(offset, out); !s) return s;
+  hook_(offset, out);
+  return OkStatus();
+}
 
 Result<std::unique_ptr<platform::LockedFile>> FailingFileSystem::openLocked(
     const std::filesystem::path& path) {
   auto opened = platform::OpenLocked(path, beforeLock_);
   if (!opened) return opened.error();
-  return std::unique_ptr<platform::LockedFile>(
-      std::make_unique<FailingLockedFile>(std::move(*opened), failAfter_, failRestore_));
+  auto file = std::make_unique<FailingLockedFile>(std::move(*opened), failAfter_, failRestore_);
+  file->failFolderFlush_ = failFolderFlush_;
+  return std::unique_ptr<platform::LockedFile>(std::move(file));
+}
+
+Result<std::unique_ptr<SceneFile>> FailingFileSystem::openScene(const std::filesystem::path& path) {
+  auto opened = SceneFile::Open(path);
+  if (!opened || !sceneReads_) return opened;
+  return std::unique_ptr<SceneFile>(
+      std::make_unique<ChangingSceneFile>(std::move(*opened), sceneReads_));
+}
+
+Result<ByteString> FailingFileSystem::readFile(const std::filesystem::path& path,
+                                               std::uint64_t limit) {
+  if (failFileReads_) {
+    return MakeError(ErrorKind::NotReadable,
+                     "Cannot read " + QuotedPath(path) + ": Input/output error");
+  }
+  return platform::ReadRegularFile(path, limit);
+}
+
+Result<std::unique_ptr<platform::StagedFiles>> FailingFileSystem::stageFiles(
+    const std::filesystem::path& folder, bool mayHoldFiles) {
+  auto staged = platform::StageFiles(folder, mayHoldFiles);
+  if (!staged || !failFolderFlush_) return staged;
+  return std::unique_ptr<platform::StagedFiles>(
+      std::make_unique<UnflushedStagedFiles>(std::move(*staged)));
 }
 
 void FailingFileSystem::removeQuietly(const std::filesystem::path& path) {
