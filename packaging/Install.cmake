@@ -29,6 +29,7 @@ endif()
 # changelog format, made from CHANGELOG.md by debian-changelog.sh).
 set(QUORVEX_MAINTAINER "Quorvex <dev@quorvex.invalid>")
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE QUORVEX_LICENSE_TEXT)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 file(WRITE ${QUORVEX_PACKAGING_DIR}/copyright
      "Quorvex, an editor for the scripts and objects of mission scene files.\n"
      "Every file of Quorvex is under this licence (LICENSE in the source tree):\n\n"
@@ -45,8 +46,8 @@ add_custom_target(quorvex_changelog ALL DEPENDS ${QUORVEX_PACKAGING_DIR}/changel
 install(FILES ${QUORVEX_PACKAGING_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages, made at build time by help2man from each program's --help and --version (both
-# answer without a display) and the sections in PROGRAM.h2m. The programs are run by name from their build folder, so that the
-# pages name them as a user types them.
+# answer without a display) and the sections in PROGRAM.h2m. The programs are run by name from
+# their build folder, so that the pages name them as a user types them.
 find_program(QUORVEX_HELP2MAN help2man)
 if(QUORVEX_HELP2MAN)
   set(QUORVEX_MAN_PAGES)

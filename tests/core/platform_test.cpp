@@ -78,8 +78,8 @@ class TempFolder {
 class ForeignHold {
  public:
 #ifdef _WIN32
-  explicit ForeignHold(const fs::path& path, DWORD shareMode = 0)
-      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+  explicit ForeignHold(const fs::path& path)
+      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr)) {}
   ~ForeignHold() {
     if (held()) ::CloseHandle(handle_);
