@@ -1,7 +1,11 @@
-// Windows side of the platform layer. Another program "holds" a scene when it has the file open in
-// a way that forbids an open with all sharing denied; Quorvex opens the scene that way itself for
-// the whole of every write, so a scan never reads a half-written scene and two Quorvex processes
-// never write the same scene at once.
+// Windows side of the platform layer. Share modes keep readers and writers apart, as the advisory
+// locks do on POSIX: a reader of ours opens the scene for reading and lets others read it too,
+// but denies writing; a writer of ours opens it with all sharing denied for the whole of the
+// write. So two Quorvex readers never refuse each other, no reader sees a half-written scene, and
+// two Quorvex processes never write the same scene at once. Another program "holds" the scene when
+// it has the file open for writing, or open with reading denied (the game, or a program that
+// opened it exclusively): then our open fails with a sharing violation, and the user is told
+// "File used by another program".
 //
 // Paths are wide (UTF-16) throughout: std::filesystem::path is wide here, and only the W functions
 // are called, so a scene under a folder named in any language opens and saves. Messages are UTF-8.
@@ -265,21 +269,6 @@ HANDLE OpenUnshared(const std::filesystem::path& path, DWORD access) {
 
 }  // namespace
 
-// Opens the scene with all sharing denied and closes it at once: how a file another program holds
-// is found before it is read.
-Status ProbeNotHeld(const std::filesystem::path& path) {
-  if (IsFolder(path)) {
-    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
-  }
-  Handle probe(OpenUnshared(path, GENERIC_READ));
-  if (!probe.valid()) {
-    const DWORD code = ::GetLastError();
-    if (HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
-    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
-  }
-  return OkStatus();
-}
-
 namespace {
 
 // The identity, length and last write time of a file: what shows that another program changed it.
@@ -340,9 +329,10 @@ std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path
 
 }  // namespace
 
-// The scene is held with all sharing denied, like the probe: nobody else can open it while a
-// write runs, and a second Quorvex sees "File used by another program". Held that way, the file
-// can be neither renamed nor replaced, so the path goes on naming it; it is checked all the same.
+// The scene is held with all sharing denied: nobody else can open it while a write runs, and the
+// write refuses ("File used by another program") while anybody, a reader of ours too, has it
+// open. Held that way, the file can be neither renamed nor replaced, so the path goes on naming
+// it; it is checked all the same.
 Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
                                                const std::function<void()>& /*beforeLock*/) {
   if (IsFolder(path)) {
@@ -757,8 +747,16 @@ Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
 
 Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
-  if (auto probe = platform::ProbeNotHeld(path); !probe) return probe.error();
-  // Reading is shared, writing is not: no writer changes the scene while it is read.
+  if (platform::IsFolder(path)) {
+    return MakeError(ErrorKind::NotReadable,
+                     "Cannot open " + QuotedPath(path) + ": it is a folder");
+  }
+  // This open is also the probe for another program holding the scene. Sharing reading, it
+  // succeeds beside any reader that shares reading too (another Quorvex reader: the window and
+  // quorvex-cli at once); denying writing, it fails while anybody has the file open for writing,
+  // and it fails while anybody has it open with reading denied. Either way nobody writes the scene
+  // while this handle reads it. (An open with all sharing denied, probed and closed before reading,
+  // would also turn away every reader of ours.)
   HANDLE raw = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (raw == INVALID_HANDLE_VALUE) {

@@ -5,9 +5,10 @@
 // open never blocks). The file is held for as long as this object lives, so that no Quorvex
 // writer changes it while it is read: on POSIX with a shared advisory lock (readers never refuse
 // each other; a writer takes the lock exclusively, so a reader refuses while a write runs, and a
-// write refuses while a reader holds the scene); on Windows the open first probes with all
-// sharing denied, which is how a file held by another program is found, then keeps the file open
-// for reading with reading shared.
+// write refuses while a reader holds the scene); on Windows by the share mode of the open, which
+// shares reading and denies writing: readers never refuse each other, and the open fails while a
+// writer or a program that denies reading holds the file (how a file held by another program,
+// such as the game, is found).
 //
 // Bytes are read with positioned reads; the length is taken once, when the file is opened. A
 // file that another program makes shorter while it is read gives a read failure, never a crash.

@@ -4,15 +4,38 @@
 //   quorvex [scene2.bin]
 //   quorvex --demo-screenshot OUT.png scene2.bin
 //       loads the scene, shows its second row and saves a picture of the window (documentation).
+//   quorvex --help, quorvex --version
+//       answered before the window toolkit starts, so without a display (the manual page is made
+//       from them at build time).
 #include <QApplication>
 #include <QListWidget>
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
+#include <string_view>
 
 #include "ui/form1.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: quorvex [OPTION]... [SCENE]\n"
+    "Open the Quorvex window: list, view, edit and save the scripts of a mission scene file\n"
+    "(scene2.bin), search them, list its model files, and insert or move its objects.\n"
+    "\n"
+    "SCENE, when given, is selected in the window's file browser; press \"Start\" to load it.\n"
+    "Every save rewrites the scene in place; the scene on disk is always either the old or the\n"
+    "complete new content.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     display this help and exit\n"
+    "      --version  output version information and exit\n"
+    "      --demo-screenshot OUT.png SCENE  load SCENE, show its second row,\n"
+    "                                       save a picture of the window as\n"
+    "                                       OUT.png and exit\n"
+    "\n"
+    "The window also takes the options of its toolkit, such as -platform and -style.\n"
+    "quorvex-cli does the same work from the command line.\n";
 
 // Presses "Start", waits for the deferred scan, shows a row, then grabs the window and quits.
 void TakeDemoScreenshot(quorvex::ui::Form1& window, const QString& target) {
@@ -36,6 +59,17 @@ void TakeDemoScreenshot(quorvex::ui::Form1& window, const QString& target) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("quorvex %s\n", QUORVEX_VERSION);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvex"));
 

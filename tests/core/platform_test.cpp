@@ -28,6 +28,7 @@
 #endif
 
 #include "scene/catalogue.h"
+#include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
@@ -77,8 +78,8 @@ class TempFolder {
 class ForeignHold {
  public:
 #ifdef _WIN32
-  explicit ForeignHold(const fs::path& path, DWORD shareMode = 0)
-      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+  explicit ForeignHold(const fs::path& path)
+      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr)) {}
   ~ForeignHold() {
     if (held()) ::CloseHandle(handle_);
@@ -179,17 +180,94 @@ TEST_F(PlatformTest, SceneHeldByAnotherProgramIsReportedAndLeftAlone) {
 }
 
 #ifdef _WIN32
-// The game or an editor usually opens the file sharing it for reading and writing; the probe,
-// which denies all sharing, still sees it.
-TEST_F(PlatformTest, SceneOpenBySharingReaderIsReported) {
-  TempFolder folder("shared");
+// Another program with the scene open: quorvex_hold_file (beside this test program) opens it in
+// the given mode and keeps it open until this object closes its standard input.
+class HoldingProcess {
+ public:
+  HoldingProcess(const wchar_t* mode, const fs::path& file) {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const fs::path helper = fs::path(self).parent_path() / L"quorvex_hold_file.exe";
+    std::wstring command = L"\"" + helper.native() + L"\" " + mode + L" \"" + file.native() + L"\"";
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE childIn = nullptr, childOut = nullptr;
+    if (!::CreatePipe(&childIn, &input_, &inherit, 0)) return;
+    if (!::CreatePipe(&output_, &childOut, &inherit, 0)) return;
+    ::SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childIn;
+    startup.hStdOutput = childOut;
+    startup.hStdError = childOut;
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessW(helper.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         nullptr, &startup, &process)) {
+      ::CloseHandle(process.hThread);
+      process_ = process.hProcess;
+    } else {
+      report_ = "cannot start " + helper.string() + ": error " + std::to_string(::GetLastError());
+    }
+    ::CloseHandle(childIn);
+    ::CloseHandle(childOut);
+    if (process_ == nullptr) return;
+    char c = 0;
+    DWORD read = 0;
+    while (::ReadFile(output_, &c, 1, &read, nullptr) && read == 1 && c != '\n') {
+      if (c != '\r') report_ += c;  // its standard output is in text mode
+    }
+  }
+  ~HoldingProcess() {
+    if (input_ != nullptr) ::CloseHandle(input_);
+    if (process_ != nullptr) {
+      if (::WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) ::TerminateProcess(process_, 1);
+      ::CloseHandle(process_);
+    }
+    if (output_ != nullptr) ::CloseHandle(output_);
+  }
+  // "held" once the file is open; otherwise why not.
+  const std::string& report() const { return report_; }
+
+ private:
+  HANDLE process_ = nullptr;
+  HANDLE input_ = nullptr;
+  HANDLE output_ = nullptr;
+  std::string report_;
+};
+
+// What Quorvex does while another program has the scene open. A scan is refused while the other
+// program may write the scene or denies reading it (the game holds it exclusively), and goes
+// ahead beside a mere reader, above all beside another Quorvex reader (the window and quorvex-cli
+// at once). A write is refused while anybody has the scene open. Nothing is written when refused.
+TEST_F(PlatformTest, WindowsProgramsHoldingTheScene) {
+  const struct {
+    const wchar_t* mode;
+    bool scanRefused;
+  } cases[] = {{L"exclusive", true}, {L"writer", true}, {L"reader", false}, {L"quorvex", false}};
+  TempFolder folder("held by a program");
   PlaceScene(folder.path());
-  ForeignHold reader(scene_, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  ASSERT_TRUE(reader.held());
-  auto load = LoadScene(scene_);
-  ASSERT_FALSE(load.ok());
-  EXPECT_EQ(load.error().kind, ErrorKind::Locked);
-  EXPECT_EQ(load.error().message, kFileUsedMessage);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(fs::path(c.mode).string());
+    {
+      HoldingProcess other(c.mode, scene_);
+      ASSERT_EQ(other.report(), "held");
+      auto load = LoadScene(scene_);
+      EXPECT_EQ(load.ok(), !c.scanRefused);
+      if (c.scanRefused && !load.ok()) {
+        EXPECT_EQ(load.error().kind, ErrorKind::Locked);
+        EXPECT_EQ(load.error().message, kFileUsedMessage);
+      }
+      for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
+        auto write = WriteScene(scene_, planner, {});
+        ASSERT_FALSE(write.ok());
+        EXPECT_EQ(write.error().kind, ErrorKind::Locked);
+        EXPECT_EQ(write.error().message, kFileUsedMessage);
+      }
+    }
+    ExpectSceneOnDisk();
+    EXPECT_TRUE(LoadScene(scene_).ok()) << "released by the other program";
+  }
 }
 #endif
 
@@ -292,32 +370,47 @@ std::string Quote(const fs::path& path) {
   return Quote(path.string());
 }
 
-// quorvex-cli says the same as the window for a held scene, and fails with status 2.
-TEST_F(PlatformTest, CliReportsHeldScene) {
+// quorvex-cli says the same as the window for a held scene, and fails with status 2; beside a
+// reader of ours (the window with the scene loaded) it reads the scene as usual.
+TEST_F(PlatformTest, CliReportsHeldSceneAndReadsBesideOurReader) {
   const char* cli = std::getenv("QUORVEX_CLI");
   if (cli == nullptr || !fs::exists(cli)) GTEST_SKIP() << "QUORVEX_CLI does not name quorvex-cli";
   TempFolder folder("cli");
   PlaceScene(folder.path());
   const fs::path errors = folder.path() / "stderr.txt";
-  auto other = std::make_unique<ForeignHold>(scene_);
-  ASSERT_TRUE(other->held());
+  for (const bool foreign : {true, false}) {
+    SCOPED_TRACE(foreign ? "held by another program" : "open in a reader of ours");
+    std::unique_ptr<ForeignHold> other;
+    std::unique_ptr<SceneFile> ours;
+    if (foreign) {
+      other = std::make_unique<ForeignHold>(scene_);
+      ASSERT_TRUE(other->held());
+    } else {
+      auto opened = SceneFile::Open(scene_);
+      ASSERT_TRUE(opened.ok()) << opened.error().message;
+      ours = std::move(*opened);
+    }
 
-  std::string command = Quote(std::string(cli));
-  command += " catalogue ";
-  command += Quote(scene_);
-  command += " 2> ";
-  command += Quote(errors);
+    std::string command = Quote(std::string(cli));
+    command += " catalogue ";
+    command += Quote(scene_);
+    command += " > ";
+    command += Quote(folder.path() / "stdout.txt");
+    command += " 2> ";
+    command += Quote(errors);
 #ifdef _WIN32
-  // cmd.exe drops the outermost pair of quotes.
-  const int status = std::system(Quote(command).c_str());
+    // cmd.exe drops the outermost pair of quotes.
+    const int status = std::system(Quote(command).c_str());
 #else
-  const int raw = std::system(command.c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const int raw = std::system(command.c_str());
+    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-  other.reset();  // on Windows nobody, not even this test, can read the scene while it is held
-  EXPECT_EQ(status, 2);
-  const Bytes err = ReadAllBytes(errors);
-  EXPECT_NE(std::string(err.begin(), err.end()).find(kFileUsedMessage), std::string::npos);
+    other.reset();  // on Windows nobody, not even this test, can read the scene while it is held
+    const Bytes err = ReadAllBytes(errors);
+    EXPECT_EQ(status, foreign ? 2 : 0) << std::string(err.begin(), err.end());
+    EXPECT_EQ(std::string(err.begin(), err.end()).find(kFileUsedMessage) != std::string::npos,
+              foreign);
+  }
   ExpectSceneOnDisk();
 }
 
