@@ -420,6 +420,15 @@ Status WindowsLockedFile::replaceWith(const std::filesystem::path& temp) {
   constexpr int kAttempts = 20;
   DWORD code = ERROR_SUCCESS;
   bool plainRename = false;
+  // The replace is given full paths: with a scene named relative to the current folder
+  // ("scene2.bin"), Wine's ReplaceFileW fails with "The directory name is invalid".
+  const auto full = [](const std::filesystem::path& path) {
+    std::error_code ec;
+    auto absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute;
+  };
+  const auto target = full(path_);
+  const auto source = full(temp);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const auto now = InfoOf(path_);
     if (now && !(StampOf(*now) == expected)) {
@@ -429,8 +438,8 @@ Status WindowsLockedFile::replaceWith(const std::filesystem::path& temp) {
                            " (another program changed it while it was being saved) Nothing was "
                            "written.");
     }
-    const bool replaced = plainRename ? MoveIntoPlace(temp, path_)
-                                      : ::ReplaceFileW(path_.c_str(), temp.c_str(), nullptr, 0,
+    const bool replaced = plainRename ? MoveIntoPlace(source, target)
+                                      : ::ReplaceFileW(target.c_str(), source.c_str(), nullptr, 0,
                                                        nullptr, nullptr) != 0;
     if (replaced) return OkStatus();
     code = ::GetLastError();

@@ -306,6 +306,19 @@ TEST_F(SceneIo, SceneOfAnotherUserRefusesALengthChange) {
 }
 #endif
 
+// A scene named relative to the current folder, as a modder types it in a console in the
+// mission's folder, is replaced like any other.
+TEST_F(SceneIo, SceneNamedRelativeToTheCurrentFolderIsReplaced) {
+  const auto before = std::filesystem::current_path();
+  std::filesystem::current_path(folder_.path());
+  const auto result = Write("scene2.bin", Grow());
+  std::filesystem::current_path(before);
+  ASSERT_TRUE(result.ok()) << result.error().message;
+  EXPECT_EQ(*result, WriteMode::Replaced);
+  EXPECT_EQ(OnDisk().size(), scene_.size() + 3000);
+  EXPECT_FALSE(std::filesystem::exists(TempPathFor(path_)));
+}
+
 TEST_F(SceneIo, MissingSceneIsNotCreated) {
   const auto missing = folder_ / "gone.bin";
   EXPECT_EQ(Write(missing, Grow()).error().kind, ErrorKind::NotReadable);
