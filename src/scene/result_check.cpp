@@ -28,7 +28,10 @@ bool SameRow(const CatalogueRow& got, const ExpectedRow& want) {
 }
 
 std::string Quoted(const ByteString& name) {
-  return "\"" + BytesToUtf8(name) + "\"";
+  std::string quoted = "\"";
+  quoted += BytesToUtf8(name);
+  quoted += '"';
+  return quoted;
 }
 
 // The marker pairs the catalogue scan steps onto: 20 AE, 21 AE (definitions), 50 AE, 51 AE
