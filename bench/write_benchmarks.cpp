@@ -1,7 +1,9 @@
 // Writing into the 64 MiB scene: a same-length save (patched in place), a longer and a shorter
 // save of a script in the middle of the file and an insertion (each a new file written through
-// "<scene>.save" and renamed over the scene), against writing and flushing a file of the same
-// size once, and against the flush alone. Every change is undone, untimed, before the next one.
+// "<scene>.save" and renamed over the scene), against their physical anchors: writing the saved
+// bytes at their place with one pwrite and flushing them, and copying the scene to a new file and
+// flushing it (what any safe rewrite must do at least), and against writing a file of the same
+// size once. Every change is undone, untimed, before the next one.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -35,6 +37,21 @@ void WriteAndFlush(const std::filesystem::path& path, const Bytes& bytes) {
   }
   if (::fsync(fd) != 0 || ::close(fd) != 0)
     throw std::runtime_error("cannot flush " + path.string());
+}
+
+// Copies `from` to a new file `to` inside the kernel where it can (as cp does), flushed to disk.
+void CopyAndFlush(const std::filesystem::path& from, const std::filesystem::path& to) {
+  const int in = ::open(from.c_str(), O_RDONLY);
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  bool ok = in >= 0 && out >= 0;
+  while (ok) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    if (n == 0) break;
+    ok = n > 0;
+  }
+  ok = ok && ::fsync(out) == 0;
+  if (in >= 0) ::close(in);
+  if ((out >= 0 && ::close(out) != 0) || !ok) throw std::runtime_error("cannot copy the scene");
 }
 
 // The bytes of a row's script as loaded.
@@ -84,16 +101,29 @@ void WriteFlushBaseline(benchmark::State& state, const WriteBench& bench) {
   }
 }
 
-void FlushOnly(benchmark::State& state, const WriteBench& bench) {
-  const auto& bytes = bench.scene->bytes;
-  const off_t middle = static_cast<off_t>(bytes.size() / 2);
+// The bytes a same-length save of the benchmark row writes, written at their place and flushed.
+void PwriteFlush(benchmark::State& state, const WriteBench& bench) {
+  const auto& r = bench.scene->catalogue.rows[static_cast<std::size_t>(bench.row)];
+  const ByteString text = ScriptOf(*bench.scene, bench.row);
+  const auto at = static_cast<off_t>(*r.scriptLengthPos + 4 - 1);
   for (auto _ : state) {
     const int fd = ::open(bench.work.c_str(), O_RDWR);
-    if (fd < 0 || ::pwrite(fd, &bytes[static_cast<std::size_t>(middle)], 1, middle) != 1 ||
+    if (fd < 0 || ::pwrite(fd, text.data(), text.size(), at) != static_cast<ssize_t>(text.size()) ||
         ::fsync(fd) != 0) {
       state.SkipWithError("cannot write the working copy");
     }
     if (fd >= 0) ::close(fd);
+  }
+}
+
+void CopyFlush(benchmark::State& state, const WriteBench& bench) {
+  const auto path = bench.work.parent_path() / "baseline_copy.bin";
+  std::filesystem::remove(path);
+  for (auto _ : state) {
+    CopyAndFlush(bench.work, path);
+    state.PauseTiming();
+    std::filesystem::remove(path);
+    state.ResumeTiming();
   }
 }
 
@@ -178,7 +208,8 @@ WriteBench PrepareWriteBench(const LoadedScene& scene, const std::filesystem::pa
 
 void RegisterWriteBenchmarks(const WriteBench& bench) {
   Register("write+flush", WriteFlushBaseline, bench);
-  Register("flush", FlushOnly, bench);
+  Register("pwrite+flush", PwriteFlush, bench);
+  Register("copy+flush", CopyFlush, bench);
   Register("save same length", SameLengthSave, bench);
   Register("save longer", LongerSave, bench);
   Register("save shorter", ShorterSave, bench);

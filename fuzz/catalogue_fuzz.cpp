@@ -2,7 +2,9 @@
 // a save: it ends, reports only positions inside the file, and agrees exactly (rows, positions,
 // progress calls, errors) with the literal one-position-at-a-time scan.
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
@@ -39,6 +41,32 @@ void ScanWith(const quorvex::MemorySource& bytes, quorvex::SectionFlags flags) {
   QV_FUZZ_CHECK(fastProgress == literalProgress, "progress calls differ");
 }
 
+// The scan of a changed content made only around the change (as a write's check makes it) agrees
+// exactly with the full scan. The change is drawn from the input: where, how many bytes go, and
+// new bytes taken from the input itself, so that they carry its markers.
+void ScanAroundChangeAgrees(std::span<const std::uint8_t> data) {
+  using namespace quorvex;
+  if (data.size() < 8) return;
+  const std::size_t offset = (data[0] | data[1] << 8) % (data.size() + 1);
+  const std::size_t removed = std::min<std::size_t>(data[2] % 64, data.size() - offset);
+  const std::size_t inserted = data[3] % 64;
+  Bytes after(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(offset));
+  for (std::size_t i = 0; i < inserted; ++i) after.push_back(data[(data[4] + i) % data.size()]);
+  after.insert(after.end(), data.begin() + static_cast<std::ptrdiff_t>(offset + removed),
+               data.end());
+  const ContentChange change{static_cast<Pos>(offset) + 1, static_cast<Pos>(offset + removed) + 1,
+                             static_cast<Pos>(inserted) - static_cast<Pos>(removed)};
+  const SceneImage before(data);
+  const SceneImage changed(after);
+  const auto both = ScanAroundChange(before, changed, change);
+  const auto old = ScanCatalogue(before);
+  auto difference = testing::CatalogueDifference(both.before, old);
+  QV_FUZZ_CHECK(difference.empty(), "the old content's scan: " + difference);
+  if (!old) return;
+  difference = testing::CatalogueDifference(both.after, ScanCatalogue(changed));
+  QV_FUZZ_CHECK(difference.empty(), "the changed content's scan: " + difference);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -46,5 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ScanWith(bytes, {});
   ScanWith(bytes, {true, true});
   ScanWith(bytes, {true, false});
+  ScanAroundChangeAgrees({data, size});
   return 0;
 }

@@ -222,10 +222,26 @@ int Models(const std::string& scene) {
   auto file = SceneFile::Open(PathFromUtf8(scene));
   if (!file.ok()) return Fail(file.error());
   const SceneImage image(**file);
-  const auto names = ListSceneModels(image);
-  if (image.readFailure()) return Fail(*image.readFailure());
-  // Written in pieces: names may overlap, so their total can exceed the file's size.
+  // Each name is copied into the output as it is found, from the block the listing has just
+  // searched. Nothing is written before the listing has read the whole file without a failure, so
+  // the output is held until then, up to a bound: names may overlap, so their total can exceed the
+  // file's size. Beyond the bound the names are read again afterwards and written in pieces.
+  constexpr std::size_t kHeld = 8u << 20;
   std::string out;
+  bool held = true;
+  ModelListingHooks hooks;
+  hooks.found = [&](const ModelName& name) {
+    if (!held) return;
+    image.forEachRun(name.start, name.length, [&](std::span<const std::uint8_t> piece) {
+      out.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+    });
+    out.push_back('\n');
+    if (out.size() > kHeld) held = false;
+  };
+  const auto names = ListSceneModels(image, hooks);
+  if (image.readFailure()) return Fail(*image.readFailure());
+  if (held) return WriteRaw(out);
+  out.clear();
   for (const auto& name : names) {
     out += ModelNameText(image, name);
     out.push_back('\n');

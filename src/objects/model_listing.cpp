@@ -96,7 +96,10 @@ std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListi
     lastStop = stop;
     walkedTo = dot - 1;
     const Pos start = stop + 1;
-    if (end - start + 1 <= kMaxModelNameLength) names.push_back(ModelName{start, end - start + 1});
+    if (end - start + 1 <= kMaxModelNameLength) {
+      names.push_back(ModelName{start, end - start + 1});
+      if (hooks.found) hooks.found(names.back());
+    }
     p = end + 1;  // continue with p = e, then the step of 1
   }
   return names;

@@ -28,6 +28,10 @@ struct ModelListingHooks {
   std::function<void(int value)> progress;
   // Called regularly (about every 256 KiB of the file) so that the window can service its events.
   std::function<void()> yield;
+  // Called with each name as it is found, while its bytes are still at hand in the image's
+  // current block: a caller that only passes the names on reads them from there (image.run or
+  // forEachRun) instead of reading the file a second time afterwards.
+  std::function<void(const ModelName& name)> found;
 };
 
 // Name bytes: every byte except those below 20, above 126, 22 and 34 (decimal; 34 is the double

@@ -22,13 +22,13 @@ namespace quorvex {
 inline constexpr int kMaxRows = 5001;
 
 struct CatalogueRow {
-  ByteString name;                          // the row text (raw bytes)
-  bool standalone = false;                  // true: 0xAE51 script; false: 0xAE21 definition
-  bool checked = false;                     // the row has a script of non-zero length
-  Pos entryLengthPos = 0;                   // length field of the row's chunk (marker + 2)
-  std::optional<Pos> scriptLengthPos;       // 32-bit script length; the text starts 4 bytes later
+  ByteString name;                           // the row text (raw bytes)
+  bool standalone = false;                   // true: 0xAE51 script; false: 0xAE21 definition
+  bool checked = false;                      // the row has a script of non-zero length
+  Pos entryLengthPos = 0;                    // length field of the row's chunk (marker + 2)
+  std::optional<Pos> scriptLengthPos;        // 32-bit script length; the text starts 4 bytes later
   std::optional<std::int32_t> scriptLength;  // the value at scriptLengthPos when there is one
-  std::optional<Pos> scriptChunkLengthPos;  // definitions only: length of the third sub-chunk
+  std::optional<Pos> scriptChunkLengthPos;   // definitions only: length of the third sub-chunk
 };
 
 // A section header (0xAE50 or 0xAE20) accepted by the scan: its length field and value.
@@ -42,12 +42,13 @@ struct SectionHeader {
 struct SectionFlags {
   bool scriptSectionSeen = false;
   bool defSectionSeen = false;
+  bool operator==(const SectionFlags&) const = default;
 };
 
 struct Catalogue {
   Pos sceneLength = 0;
-  std::vector<CatalogueRow> rows;  // EntryCount = rows.size()
-  int firstStandaloneScriptRow = 0;  // 0 when there is none (or when row 0 is one)
+  std::vector<CatalogueRow> rows;              // EntryCount = rows.size()
+  int firstStandaloneScriptRow = 0;            // 0 when there is none (or when row 0 is one)
   std::optional<SectionHeader> scriptSection;  // last 0xAE50 header accepted
   std::optional<SectionHeader> defSection;     // last 0xAE20 header accepted
   SectionFlags flags;                          // the flags at the end of the scan
@@ -67,5 +68,30 @@ struct CatalogueHooks {
 // move the scan backwards, keep it in place, or point outside the file.
 Result<Catalogue> ScanCatalogue(const SceneImage& image, SectionFlags initialFlags = {},
                                 const CatalogueHooks& hooks = {});
+
+// A change between two contents: the positions firstChanged .. firstKept - 1 of the old content
+// were replaced by any number of bytes (firstKept = firstChanged for a pure insertion); the bytes
+// before firstChanged stay where they are, and those from firstKept on are kept, `shift` (the new
+// length minus the old) positions further on.
+struct ContentChange {
+  Pos firstChanged = 1;
+  Pos firstKept = 1;
+  Pos shift = 0;
+};
+
+struct CataloguePair {
+  Result<Catalogue> before;
+  Result<Catalogue> after;
+};
+
+// ScanCatalogue (default flags, no hooks) of the old content and of the new one, the new one
+// scanned only where the change can make it differ. Every turn of the scan reads a few bytes from
+// its position on, so the two scans are the same turn for turn until the first turn that reads a
+// changed byte (the new scan starts from the old one's state there), and once the new scan stands
+// on a kept byte where the old one stood on it too, with the same section flags, the rest is the
+// old scan's, moved. The new catalogue is exactly what ScanCatalogue(after) gives. When `before`
+// fails, `after` is not scanned and holds the same error.
+CataloguePair ScanAroundChange(const SceneImage& before, const SceneImage& after,
+                               const ContentChange& change);
 
 }  // namespace quorvex

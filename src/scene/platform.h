@@ -2,6 +2,7 @@
 // The small set of operating-system calls the core needs; one implementation file per platform
 // (platform_posix.cpp, platform_windows.cpp). Everything above this layer is portable.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -139,5 +140,17 @@ class FileSystem {
 
 // OpenLocked, RemoveQuietly and the rest of this platform.
 FileSystem& RealFileSystem();
+
+// SHA-256 computed by the system's own library (libcrypto on POSIX, CNG on Windows), which uses the
+// processor's hash instructions where there are any. Fed in pieces; finish() gives the 32 bytes of
+// the digest once, after which nothing more may be fed.
+class Sha256Digest {
+ public:
+  virtual ~Sha256Digest() = default;
+  virtual Status update(std::span<const std::uint8_t> bytes) = 0;
+  virtual Result<std::array<std::uint8_t, 32>> finish() = 0;
+};
+// A fresh digest. Fails only when the library cannot set up its state (no memory, or no SHA-256).
+Result<std::unique_ptr<Sha256Digest>> NewSha256();
 
 }  // namespace quorvex::platform

@@ -3,6 +3,7 @@
 // reads a half-written scene and two Quorvex processes never write the same scene at once.
 
 #include <fcntl.h>
+#include <openssl/evp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -684,5 +685,50 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
   // Another program keeps putting new files in the scene's place.
   return MakeError(ErrorKind::Locked, kFileUsedMessage);
 }
+
+namespace platform {
+namespace {
+
+// One EVP context for the whole digest; EVP_sha256() picks the processor's SHA instructions when
+// it has them.
+class EvpSha256 final : public Sha256Digest {
+ public:
+  explicit EvpSha256(EVP_MD_CTX* context) : context_(context) {}
+  ~EvpSha256() override { EVP_MD_CTX_free(context_); }
+  EvpSha256(const EvpSha256&) = delete;
+  EvpSha256& operator=(const EvpSha256&) = delete;
+
+  Status update(std::span<const std::uint8_t> bytes) override {
+    if (bytes.empty() || EVP_DigestUpdate(context_, bytes.data(), bytes.size()) == 1)
+      return OkStatus();
+    return Failure("feed");
+  }
+  Result<std::array<std::uint8_t, 32>> finish() override {
+    std::array<std::uint8_t, 32> digest{};
+    unsigned int size = 0;
+    if (EVP_DigestFinal_ex(context_, digest.data(), &size) != 1 || size != digest.size())
+      return Failure("finish");
+    return digest;
+  }
+  static Error Failure(const char* step) {
+    return MakeError(ErrorKind::NotReadable,
+                     std::string("The system's SHA-256 (libcrypto) failed to ") + step + ".");
+  }
+
+ private:
+  EVP_MD_CTX* context_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<Sha256Digest>> NewSha256() {
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  if (context == nullptr) return EvpSha256::Failure("start");
+  auto digest = std::make_unique<EvpSha256>(context);
+  if (EVP_DigestInit_ex(context, EVP_sha256(), nullptr) != 1) return EvpSha256::Failure("start");
+  return std::unique_ptr<Sha256Digest>(std::move(digest));
+}
+
+}  // namespace platform
 
 }  // namespace quorvex

@@ -19,9 +19,11 @@
 #include <windows.h>
 // windows.h maps ReplaceFile to ReplaceFileW; this file defines the platform layer's own.
 #undef ReplaceFile
+#include <bcrypt.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
@@ -797,5 +799,76 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
   return std::unique_ptr<SceneFile>(
       std::make_unique<WindowsSceneFile>(kept, path, IdentityFrom(info), *size));
 }
+
+namespace platform {
+namespace {
+
+Error HashFailure(const char* step, NTSTATUS status) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(status));
+  return MakeError(ErrorKind::NotReadable, std::string("The system's SHA-256 (CNG) failed to ") +
+                                               step + " (" + code + ").");
+}
+
+// One CNG hash object for the whole digest, made from the SHA-256 provider that is opened once
+// for the process and kept (CNG providers are meant to be shared).
+class CngSha256 final : public Sha256Digest {
+ public:
+  explicit CngSha256(BCRYPT_HASH_HANDLE hash) : hash_(hash) {}
+  ~CngSha256() override { ::BCryptDestroyHash(hash_); }
+  CngSha256(const CngSha256&) = delete;
+  CngSha256& operator=(const CngSha256&) = delete;
+
+  Status update(std::span<const std::uint8_t> bytes) override {
+    // BCryptHashData takes a 32-bit count: feed large spans in pieces.
+    constexpr std::size_t kPiece = std::size_t{1} << 30;
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+      const auto piece = bytes.subspan(at, std::min(kPiece, bytes.size() - at));
+      const NTSTATUS status = ::BCryptHashData(hash_, const_cast<PUCHAR>(piece.data()),
+                                               static_cast<ULONG>(piece.size()), 0);
+      if (!BCRYPT_SUCCESS(status)) return HashFailure("feed", status);
+    }
+    return OkStatus();
+  }
+  Result<std::array<std::uint8_t, 32>> finish() override {
+    std::array<std::uint8_t, 32> digest{};
+    const NTSTATUS status =
+        ::BCryptFinishHash(hash_, digest.data(), static_cast<ULONG>(digest.size()), 0);
+    if (!BCRYPT_SUCCESS(status)) return HashFailure("finish", status);
+    return digest;
+  }
+
+ private:
+  BCRYPT_HASH_HANDLE hash_;
+};
+
+struct Sha256Provider {
+  BCRYPT_ALG_HANDLE handle = nullptr;
+  NTSTATUS status = 0;
+};
+
+const Sha256Provider& TheSha256Provider() {
+  static const Sha256Provider provider = [] {
+    Sha256Provider opened;
+    opened.status =
+        ::BCryptOpenAlgorithmProvider(&opened.handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    return opened;
+  }();
+  return provider;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Sha256Digest>> NewSha256() {
+  const auto& provider = TheSha256Provider();
+  if (!BCRYPT_SUCCESS(provider.status)) return HashFailure("start", provider.status);
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  // Without a buffer of ours, CNG keeps the hash object's memory itself.
+  const NTSTATUS status = ::BCryptCreateHash(provider.handle, &hash, nullptr, 0, nullptr, 0, 0);
+  if (!BCRYPT_SUCCESS(status)) return HashFailure("start", status);
+  return std::unique_ptr<Sha256Digest>(std::make_unique<CngSha256>(hash));
+}
+
+}  // namespace platform
 
 }  // namespace quorvex

@@ -1,5 +1,6 @@
 #include "scene/result_check.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scene/text_codec.h"
@@ -27,7 +28,10 @@ bool SameRow(const CatalogueRow& got, const ExpectedRow& want) {
 }
 
 std::string Quoted(const ByteString& name) {
-  return "\"" + BytesToUtf8(name) + "\"";
+  std::string quoted = "\"";
+  quoted += BytesToUtf8(name);
+  quoted += '"';
+  return quoted;
 }
 
 // The marker pairs the catalogue scan steps onto: 20 AE, 21 AE (definitions), 50 AE, 51 AE
@@ -58,6 +62,18 @@ std::string Meaning(std::uint8_t low) {
   return low == 0x21 || low == 0x51 ? "a new entry" : "a new section";
 }
 
+// Where the plan changes the content, as the catalogue scan needs to know it.
+ContentChange ChangeOf(const EditPlan& plan) {
+  ContentChange change;
+  if (plan.edits().empty()) return change;
+  change.firstChanged = static_cast<Pos>(plan.edits().front().offset) + 1;
+  std::uint64_t end = 0;
+  for (const auto& e : plan.edits()) end = std::max(end, e.offset + e.removeCount);
+  change.firstKept = static_cast<Pos>(end) + 1;
+  change.shift = static_cast<Pos>(plan.newLength()) - static_cast<Pos>(plan.originalLength());
+  return change;
+}
+
 class Comparison {
  public:
   Comparison(const SceneImage& current, const EditPlan& plan, const SceneImage& result,
@@ -67,23 +83,30 @@ class Comparison {
   Status Run() {
     std::optional<Catalogue> scanned;
     const Catalogue* before = intent_.before;
+    std::optional<Result<Catalogue>> after;
     if (before == nullptr) {
-      auto catalogue = ScanCatalogue(current_);
-      if (!catalogue) {
-        return Refuse("The scene cannot be read as it is now (" + catalogue.error().message +
+      // Both scans at once: the result is scanned only where the edits can change what the scan
+      // sees, and taken from the current content's scan elsewhere.
+      auto both = ScanAroundChange(current_, result_, ChangeOf(plan_));
+      if (!both.before) {
+        return Refuse("The scene cannot be read as it is now (" + both.before.error().message +
                       "), so the change cannot be checked.");
       }
-      scanned = std::move(*catalogue);
+      scanned = std::move(*both.before);
       before = &*scanned;
+      after.emplace(std::move(both.after));
+    } else {
+      after.emplace(ScanCatalogue(result_));
     }
-    auto after = ScanCatalogue(result_);
-    if (!after) {
+    if (!*after) {
       if (auto marker = MarkerInSavedText()) return *marker;
-      return Refuse("After this change the scene could not be read back: " + after.error().message);
+      return Refuse("After this change the scene could not be read back: " +
+                    after->error().message);
     }
-    if (auto s = CompareRows(*before, *after); !s) return s;
-    if (auto s = CompareSection(before->scriptSection, after->scriptSection); !s) return s;
-    if (auto s = CompareSection(before->defSection, after->defSection); !s) return s;
+    const Catalogue& afterRows = **after;
+    if (auto s = CompareRows(*before, afterRows); !s) return s;
+    if (auto s = CompareSection(before->scriptSection, afterRows.scriptSection); !s) return s;
+    if (auto s = CompareSection(before->defSection, afterRows.defSection); !s) return s;
     if (auto s = CompareSavedTexts(); !s) return s;
     return CompareRootLength();
   }

@@ -523,5 +523,37 @@ TEST(Catalogue, RandomScenesMatchTheLiteralScan) {
   }
 }
 
+// Scanning a changed scene only around the change gives exactly the full scan: edits of every
+// shape (same length, longer, shorter, pure insertion, at the start and the end), with new bytes
+// drawn from the scene itself so that they carry its markers.
+TEST(Catalogue, ScanAroundChangeMatchesTheFullScan) {
+  std::mt19937 rng(20261207);
+  for (int seed = 0; seed < 600; ++seed) {
+    const Bytes before = GenerateScene(seed % 3 == 0 ? MarkerFreeSceneSpec(seed)
+                                                     : HostileSceneSpec(20261207 + seed));
+    if (before.empty()) continue;
+    const std::size_t offset = rng() % (before.size() + 1);
+    const std::size_t removed =
+        std::min<std::size_t>(rng() % 3 == 0 ? 0 : rng() % 40, before.size() - offset);
+    const std::size_t inserted = seed % 4 == 0 ? removed : rng() % 40;
+    const std::size_t from = rng() % before.size();
+    Bytes after(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(offset));
+    for (std::size_t i = 0; i < inserted; ++i) after.push_back(before[(from + i) % before.size()]);
+    after.insert(after.end(), before.begin() + static_cast<std::ptrdiff_t>(offset + removed),
+                 before.end());
+    const ContentChange change{static_cast<Pos>(offset) + 1, static_cast<Pos>(offset + removed) + 1,
+                               static_cast<Pos>(inserted) - static_cast<Pos>(removed)};
+    SCOPED_TRACE("scene " + std::to_string(seed) + ", offset " + std::to_string(offset));
+    const SceneImage old(before);
+    const SceneImage changed(after);
+    const auto both = ScanAroundChange(old, changed, change);
+    EXPECT_EQ(CatalogueDifference(both.before, ScanCatalogue(old)), "");
+    if (both.before) {
+      EXPECT_EQ(CatalogueDifference(both.after, ScanCatalogue(changed)), "");
+    }
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
 }  // namespace
 }  // namespace quorvex::testing
