@@ -140,7 +140,8 @@ class Form1 : public QWidget {
   enum class Leave { GoOn, Stay, Reloading };
   // Whether the script box holds an edit that is not in the scene.
   bool scriptEdited() const;
-  // Runs Save; true when the script was written.
+  // Save: writes the script box into the scene; true when the script was written (its edit is then
+  // no longer unsaved).
   bool saveShownScript();
   // Asks "Save the changes to NAME?" about the row on show when its script was edited: Yes saves
   // (Stay when that fails, Reloading when it changed the length and the scene is read again), No
