@@ -50,7 +50,8 @@ void CheckPlanAgainstFile(std::span<const std::uint8_t> scene, const ModifyReque
     auto difference = fuzz::ReadBackDifference(SceneImage(scene), SceneImage(result), same);
     if (!difference) {
       bool found = false;
-      for (const auto& match : ScanObjectParameters(SceneImage(result), {request.name})->matches) {
+      const auto rescanned = ScanObjectParameters(SceneImage(result), {request.name}).value();
+      for (const auto& match : rescanned.matches) {
         found = found || (match.translationPos == request.translationPos &&
                           ValuesOf(match)[0] == FloatBits(request.translation[0]) &&
                           ValuesOf(match)[9] == FloatBits(request.size[2]));

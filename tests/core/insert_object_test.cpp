@@ -303,7 +303,8 @@ struct ModifyFixture : ::testing::Test {
   void SetUp() override {
     const auto catalogue = ScanCatalogue(SceneImage(scene));
     for (const auto& row : catalogue->rows) names.push_back(row.name);
-    for (const auto& match : ScanObjectParameters(SceneImage(scene), names)->matches) {
+    const auto scan = ScanObjectParameters(SceneImage(scene), names).value();
+    for (const auto& match : scan.matches) {
       if (match.name == "Cop01") cop = match;
     }
     ASSERT_GT(cop.translationPos, 0);
