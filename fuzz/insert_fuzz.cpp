@@ -176,12 +176,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The object scan finds the new object, last in its section, with the values written.
   const auto before = ScanObjectParameters(image, {request.name});
-  if (before.error || !WalksToEnd(image, h)) return 0;
+  if (!before || before->error || !WalksToEnd(image, h)) return 0;
   fuzz::Count("insert: new object found by the object scan");
   const SceneImage after(result);
   const auto found = ScanObjectParameters(after, {request.name});
-  QV_FUZZ_CHECK(!found.error && !found.matches.empty(), "the new object is not found");
-  const auto& match = found.matches.back();
+  QV_FUZZ_CHECK(found && !found->error && !found->matches.empty(), "the new object is not found");
+  const auto& match = found->matches.back();
   const Pos n = static_cast<Pos>(request.name.size());
   QV_FUZZ_CHECK(match.translationPos == e + 29 + n, "the new object's position");
   for (int i = 0; i < 3; ++i) {

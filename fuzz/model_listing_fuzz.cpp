@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<int> progress;
   ModelListingHooks hooks;
   hooks.progress = [&](int value) { progress.push_back(value); };
-  const auto names = ListSceneModels(image, hooks);
+  const auto names = ListSceneModels(image, hooks).value();  // bytes in memory
 
   Pos previousStart = 0;
   for (const auto& name : names) {

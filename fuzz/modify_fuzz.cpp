@@ -50,7 +50,8 @@ void CheckPlanAgainstFile(std::span<const std::uint8_t> scene, const ModifyReque
     auto difference = fuzz::ReadBackDifference(SceneImage(scene), SceneImage(result), same);
     if (!difference) {
       bool found = false;
-      for (const auto& match : ScanObjectParameters(SceneImage(result), {request.name}).matches) {
+      const auto rescanned = ScanObjectParameters(SceneImage(result), {request.name}).value();
+      for (const auto& match : rescanned.matches) {
         found = found || (match.translationPos == request.translationPos &&
                           ValuesOf(match)[0] == FloatBits(request.translation[0]) &&
                           ValuesOf(match)[9] == FloatBits(request.size[2]));
@@ -85,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<ByteString> names;
   if (const auto catalogue = ScanCatalogue(image, {true, true})) names = fuzz::RowNames(*catalogue);
-  const auto scan = ScanObjectParameters(image, names);
+  const auto scan = ScanObjectParameters(image, names).value();  // bytes in memory
 
   if (scan.matches.empty()) {
     // A made-up position and name.
@@ -140,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       "B and D as read");
 
   // Where the values did not overwrite what the walk reads, the rescan sees the same objects.
-  const auto rescan = ScanObjectParameters(SceneImage(result), names);
+  const auto rescan = ScanObjectParameters(SceneImage(result), names).value();
   bool sameWalk = rescan.matches.size() == scan.matches.size() && !rescan.error == !scan.error;
   for (std::size_t i = 0; sameWalk && i < scan.matches.size(); ++i) {
     sameWalk = rescan.matches[i].translationPos == scan.matches[i].translationPos &&

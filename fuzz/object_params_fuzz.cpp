@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ObjectScanHooks hooks;
   hooks.yield = [&] { ++yields; };
   hooks.progress = [&](int count) { progress.push_back(count); };
-  const auto fast = ScanObjectParameters(image, names, hooks);
+  const auto fast = ScanObjectParameters(image, names, hooks).value();  // bytes in memory
   fuzz::CheckObjectsInside(image, fast);
   QV_FUZZ_CHECK(progress.size() == fast.matches.size(), "one progress step per match");
   if (fast.error) QV_FUZZ_CHECK(!fast.error->message.empty(), "an error without a message");

@@ -160,7 +160,9 @@ int Objects(const std::string& scene) {
   std::vector<ByteString> names;
   names.reserve(scanned->catalogue.rows.size());
   for (const auto& row : scanned->catalogue.rows) names.push_back(row.name);
-  const auto result = ScanObjectParameters(scanned->image, names);
+  const auto scan = ScanObjectParameters(scanned->image, names);
+  if (!scan) return Fail(WithDamageFinding(scanned->image, scan.error()));
+  const ObjectScanResult& result = *scan;
   if (result.error) return Fail(WithDamageFinding(scanned->image, *result.error));
 
   // The per-row values after the scan, as the window keeps them: a later object matching the same
@@ -239,10 +241,10 @@ int Models(const std::string& scene) {
     if (out.size() > kHeld) held = false;
   };
   const auto names = ListSceneModels(image, hooks);
-  if (image.readFailure()) return Fail(*image.readFailure());
+  if (!names) return Fail(names.error());
   if (held) return WriteRaw(out);
   out.clear();
-  for (const auto& name : names) {
+  for (const auto& name : *names) {
     out += ModelNameText(image, name);
     out.push_back('\n');
     if (out.size() >= (1u << 20)) {

@@ -271,9 +271,10 @@ int Modify(const std::string& scene, long long row, const ModifyArgs& args) {
         if (!catalogue) return catalogue.error();
         before = std::move(*catalogue);
         const auto scan = ScanObjectParameters(image, RowNames(*before));
+        if (!scan) return scan.error();
         // A row keeps the values of the last object matched to it.
         const ObjectParams* match = nullptr;
-        for (const auto& found : scan.matches) {
+        for (const auto& found : scan->matches) {
           if (found.row == index) match = &found;
         }
         if (!match) {

@@ -46,7 +46,8 @@ class ListingProgress {
 
 }  // namespace
 
-std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListingHooks& hooks) {
+Result<std::vector<ModelName>> ListSceneModels(const SceneImage& image,
+                                               const ModelListingHooks& hooks) {
   std::vector<ModelName> names;
   const Pos length = image.length();
   ListingProgress progress(static_cast<double>(length) / 100.0, hooks.progress);
@@ -102,7 +103,7 @@ std::vector<ModelName> ListSceneModels(const SceneImage& image, const ModelListi
     }
     p = end + 1;  // continue with p = e, then the step of 1
   }
-  return names;
+  return CheckedRead(image, Result<std::vector<ModelName>>(std::move(names)));
 }
 
 ByteString ModelNameText(const SceneImage& image, const ModelName& name) {

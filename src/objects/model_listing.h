@@ -3,12 +3,14 @@
 // bytes, with the name that ends in it, in file order, duplicates kept.
 //
 // Every "." followed by "i3d" ends a name, which starts after the nearest byte before it that is
-// no name byte. Here the bytes are in memory and ".i3d" is found with a fast substring search; the
+// no name byte. Here ".i3d" is found with a fast substring search over the image's runs (a block
+// of the file at a time, or all of it when it lies in memory); the
 // names found, and the progress values reported, are exactly those of stepping one byte at a time.
 
 #include <functional>
 #include <vector>
 
+#include "scene/result.h"
 #include "scene/scene_image.h"
 
 namespace quorvex {
@@ -47,8 +49,10 @@ inline constexpr Pos kMaxModelNameLength = 260;
 
 // The listing. A "." among the last three bytes of the file does not match (nothing is read past
 // the end); a walk back over name bytes that reaches position 1 starts the name at position 1.
-std::vector<ModelName> ListSceneModels(const SceneImage& image,
-                                       const ModelListingHooks& hooks = {});
+// Fails with the image's read failure when a block of the file could not be read (another program
+// made it shorter meanwhile): a list of what was read before would look complete.
+Result<std::vector<ModelName>> ListSceneModels(const SceneImage& image,
+                                               const ModelListingHooks& hooks = {});
 
 // The bytes of a listed name.
 ByteString ModelNameText(const SceneImage& image, const ModelName& name);

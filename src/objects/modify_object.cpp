@@ -115,8 +115,9 @@ Status CheckModifiedResult(const SceneImage& current, const EditPlan& plan,
   intent.before = before;
   if (auto s = CheckPlannedResult(current, plan, result, intent); !s) return s;
   const auto scan = ScanObjectParameters(result, {request.name});
+  if (!scan) return scan.error();
   bool found = false;
-  for (const auto& match : scan.matches) {
+  for (const auto& match : scan->matches) {
     found = found || (match.translationPos == request.translationPos &&
                       ValuesOf(match) == RequestedValues(request));
   }

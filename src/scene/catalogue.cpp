@@ -1,7 +1,8 @@
 // ScanScene's logic: the catalogue scan and the script search inside a definition.
 //
 // The scan visits every position after the objects section in turn and acts on the markers it
-// finds: section headers, standalone scripts, definitions. Here the bytes are in memory and the
+// finds: section headers, standalone scripts, definitions. Here the bytes are searched run by run
+// (a block of the file at a time, or all of it when it lies in memory), and the
 // positions where nothing can happen are skipped: every marker the main loop tests (50 AE, 51 AE,
 // 20 AE, 21 AE) has 0xAE as its second byte, so memchr finds the next candidate, and the progress
 // check that the main loop makes at every position it visits is simulated in closed form for the

@@ -1,5 +1,6 @@
 #include "scene/loaded_scene.h"
 
+#include "scene/text_codec.h"
 #include "scene/write_checks.h"
 
 namespace quorvex {
@@ -30,6 +31,7 @@ LoadedScene MakeLoadedScene(const SceneFile& file, Catalogue catalogue) {
   scene.path = file.path();
   scene.identity = file.identity();
   scene.length = static_cast<Pos>(file.size());
+  scene.written = file.stamp().written;
   scene.objects.resize(catalogue.rows.size());
   scene.catalogue = std::move(catalogue);
   return scene;
@@ -57,7 +59,22 @@ Status CheckIsLoadedScene(const LoadedScene& scene, const std::filesystem::path&
   const Result<FileIdentity> now = IdentityOf(selected);
   if (!now) return ChangedOnDisk(now.error().message);
   if (*now != scene.identity) return ChangedOnDisk(QuotedPath(selected) + " is another file now");
+  const Result<FileStamp> stamp = StampOf(selected);
+  if (!stamp) return ChangedOnDisk(stamp.error().message);
+  if (*stamp != scene.stamp()) {
+    return ChangedOnDisk(QuotedPath(selected) +
+                         " was written by another program since it was loaded; press \"Start\" "
+                         "to load it again.");
+  }
   return OkStatus();
+}
+
+void TakeOwnWrite(LoadedScene& scene) {
+  const Result<FileStamp> now = StampOf(scene.path);
+  if (!now) return;
+  scene.identity = now->identity;
+  scene.length = static_cast<Pos>(now->length);
+  scene.written = now->written;
 }
 
 Result<ByteString> ReadRowScript(const LoadedScene& scene, int row) {
@@ -75,11 +92,15 @@ Result<ByteString> ReadRowScript(const LoadedScene& scene, int row) {
   const std::optional<std::int32_t> n = image.int32At(p);
   if (image.readFailure()) return *image.readFailure();
   if (n != entry.scriptLength) {
-    return ChangedSinceLoaded("the script of \"" + entry.name + "\" no longer has its length");
+    return ChangedSinceLoaded("the script of \"" + BytesToUtf8(entry.name) +
+                              "\" no longer has its length");
   }
   std::optional<ByteString> text = image.bytesAt(p + 4, *n);
   if (image.readFailure()) return *image.readFailure();
-  if (!text) return ChangedSinceLoaded("the script of \"" + entry.name + "\" runs past the end");
+  if (!text) {
+    return ChangedSinceLoaded("the script of \"" + BytesToUtf8(entry.name) +
+                              "\" runs past the end");
+  }
   return std::move(*text);
 }
 

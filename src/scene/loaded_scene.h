@@ -49,6 +49,8 @@ struct LoadedScene {
   std::filesystem::path path;  // empty: nothing is loaded
   FileIdentity identity;
   Pos length = 0;
+  std::int64_t written =
+      0;  // the file's last write time when loaded, or after this program's write
   Catalogue catalogue;
   std::vector<RowObject> objects;  // one per catalogue row
   bool objectsRead = false;        // the object-parameter scan has run to its end
@@ -61,6 +63,9 @@ struct LoadedScene {
   std::vector<ByteString> rowNames() const;
   // The file name, UTF-8.
   std::string fileName() const;
+  FileStamp stamp() const {
+    return FileStamp{identity, static_cast<std::uint64_t>(length), written};
+  }
 };
 
 // The scene `file` holds, as the catalogue scan of it found it.
@@ -72,8 +77,16 @@ Result<std::unique_ptr<SceneFile>> ReopenLoadedScene(const LoadedScene& scene);
 
 // Whether a write may go to `selected`: Refused when it names another file than the loaded scene
 // (or nothing is loaded), ChangedOnDisk when the file at that path is no longer the file that was
-// loaded (replaced, or removed), the open's failure when it cannot be examined.
+// loaded (replaced, or removed) or has been written since it was loaded (its length or its last
+// write time differ: another program's edit anywhere in it), the open's failure when it cannot
+// be examined.
 Status CheckIsLoadedScene(const LoadedScene& scene, const std::filesystem::path& selected);
+
+// After a write of this program that kept every loaded position valid (a same-length save or a
+// modification, patched in place or through a replacement): the loaded scene takes the file's new
+// identity, length and write time, so that its next read and write accept the file. Should the
+// file not be examinable now, the old stamp stays, and the next read or write asks for "Start".
+void TakeOwnWrite(LoadedScene& scene);
 
 // The script of row `row`, read from the loaded scene: the 32-bit length at the row's recorded
 // position, then that many bytes. Only that row's bytes are read. NoSuchRow, NoScript, and

@@ -171,12 +171,10 @@ ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& ro
 
 }  // namespace
 
-ObjectScanResult ScanObjectParameters(const SceneImage& image,
-                                      const std::vector<ByteString>& rowNames,
-                                      const ObjectScanHooks& hooks) {
-  ObjectScanResult result = Scan(image, rowNames, hooks);
-  if (image.readFailure()) result.error = *image.readFailure();
-  return result;
+Result<ObjectScanResult> ScanObjectParameters(const SceneImage& image,
+                                              const std::vector<ByteString>& rowNames,
+                                              const ObjectScanHooks& hooks) {
+  return CheckedRead(image, Result<ObjectScanResult>(Scan(image, rowNames, hooks)));
 }
 
 }  // namespace quorvex

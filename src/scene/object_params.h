@@ -46,10 +46,11 @@ struct ObjectScanResult {
   std::optional<Error> error;
 };
 
-// `rowNames` are the texts of the catalogue rows, row 0 first.
-ObjectScanResult ScanObjectParameters(const SceneImage& image,
-                                      const std::vector<ByteString>& rowNames,
-                                      const ObjectScanHooks& hooks = {});
+// `rowNames` are the texts of the catalogue rows, row 0 first. Fails with the image's read failure
+// when a block of the file could not be read: the values found would have been read from zeros.
+Result<ObjectScanResult> ScanObjectParameters(const SceneImage& image,
+                                              const std::vector<ByteString>& rowNames,
+                                              const ObjectScanHooks& hooks = {});
 
 // Position of the first 00 40 pair at or after position 5, as every objects-section search does.
 std::optional<Pos> FindObjectsSection(const SceneImage& image);

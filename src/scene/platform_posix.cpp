@@ -605,10 +605,33 @@ FileIdentity IdentityFrom(const struct stat& st) {
   return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+// The last write time in nanoseconds.
+std::int64_t WrittenFrom(const struct stat& st) {
+  return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+Error NotASceneFile(const std::filesystem::path& path, const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) {
+    return MakeError(ErrorKind::NotReadable,
+                     "Cannot open " + QuotedPath(path) + ": it is a folder");
+  }
+  return MakeError(ErrorKind::Refused, QuotedPath(path) +
+                                           " is not a regular file (a device, pipe or socket), so "
+                                           "it cannot be a scene.");
+}
+
+Error LargerThanAScene(const std::filesystem::path& path) {
+  return MakeError(ErrorKind::Refused, QuotedPath(path) +
+                                           " is larger than 2 GiB; scene files address their "
+                                           "bytes with 32-bit lengths, so it cannot be a scene.");
+}
+
 class PosixSceneFile final : public SceneFile {
  public:
-  PosixSceneFile(int fd, std::filesystem::path path, FileIdentity identity, std::uint64_t size)
-      : SceneFile(std::move(path), identity), fd_(fd), size_(size) {}
+  PosixSceneFile(int fd, std::filesystem::path path, const struct stat& st)
+      : SceneFile(std::move(path), IdentityFrom(st), WrittenFrom(st)),
+        fd_(fd),
+        size_(static_cast<std::uint64_t>(st.st_size)) {}
   ~PosixSceneFile() override { ::close(fd_); }  // closing releases the shared lock
 
   std::uint64_t size() const override { return size_; }
@@ -633,13 +656,31 @@ Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
   return IdentityFrom(st);
 }
 
+Result<FileStamp> StampOf(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return MakeError(ErrorKind::NotReadable,
+                     "Cannot open " + QuotedPath(path) + ": " + std::strerror(errno));
+  }
+  return FileStamp{IdentityFrom(st), static_cast<std::uint64_t>(st.st_size), WrittenFrom(st)};
+}
+
 Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
   // A writer may replace the scene between the open and the lock; then the path names another
   // file than the one locked, and the open is made again (a few times at most).
   constexpr int kAttempts = 8;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer to appear.
+    // The type is checked before the open: opening a device node can have an effect of its own
+    // (a tape rewinds, a terminal becomes the controlling one).
+    struct stat before {};
+    if (::stat(path.c_str(), &before) != 0) {
+      return MakeError(ErrorKind::NotReadable,
+                       "Cannot open " + QuotedPath(path) + ": " + std::strerror(errno));
+    }
+    if (!S_ISREG(before.st_mode)) return NotASceneFile(path, before);
+    if (static_cast<std::uint64_t>(before.st_size) > kMaxSceneLength) return LargerThanAScene(path);
+    // O_NONBLOCK: should the path name a FIFO by now, the open must not wait for a writer.
     platform::Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
       return MakeError(ErrorKind::NotReadable,
@@ -650,22 +691,7 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
       return MakeError(ErrorKind::NotReadable,
                        "Cannot read " + QuotedPath(path) + ": " + std::strerror(errno));
     }
-    if (S_ISDIR(st.st_mode)) {
-      return MakeError(ErrorKind::NotReadable,
-                       "Cannot open " + QuotedPath(path) + ": it is a folder");
-    }
-    if (!S_ISREG(st.st_mode)) {
-      return MakeError(ErrorKind::Refused,
-                       QuotedPath(path) +
-                           " is not a regular file (a device, pipe or socket), so it cannot be "
-                           "a scene.");
-    }
-    if (static_cast<std::uint64_t>(st.st_size) > kMaxSceneLength) {
-      return MakeError(ErrorKind::Refused,
-                       QuotedPath(path) +
-                           " is larger than 2 GiB; scene files address their bytes with 32-bit "
-                           "lengths, so it cannot be a scene.");
-    }
+    if (IdentityFrom(st) != IdentityFrom(before)) continue;  // replaced between the two looks
     if (::flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK || errno == EAGAIN)
         return MakeError(ErrorKind::Locked, kFileUsedMessage);
@@ -679,8 +705,8 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
       return MakeError(ErrorKind::NotReadable,
                        "Cannot read " + QuotedPath(path) + ": " + std::strerror(errno));
     }
-    return std::unique_ptr<SceneFile>(std::make_unique<PosixSceneFile>(
-        fd.release(), path, IdentityFrom(st), static_cast<std::uint64_t>(st.st_size)));
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxSceneLength) return LargerThanAScene(path);
+    return std::unique_ptr<SceneFile>(std::make_unique<PosixSceneFile>(fd.release(), path, st));
   }
   // Another program keeps putting new files in the scene's place.
   return MakeError(ErrorKind::Locked, kFileUsedMessage);

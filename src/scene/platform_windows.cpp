@@ -716,6 +716,12 @@ namespace {
 
 using platform::Handle;
 
+std::int64_t WrittenFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+  return static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+}
+
 FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
   return FileIdentity{info.dwVolumeSerialNumber,
                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
@@ -724,8 +730,8 @@ FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
 class WindowsSceneFile final : public SceneFile {
  public:
   WindowsSceneFile(HANDLE handle, std::filesystem::path path, FileIdentity identity,
-                   std::uint64_t size)
-      : SceneFile(std::move(path), identity), handle_(handle), size_(size) {}
+                   std::int64_t written, std::uint64_t size)
+      : SceneFile(std::move(path), identity, written), handle_(handle), size_(size) {}
 
   std::uint64_t size() const override { return size_; }
 
@@ -754,6 +760,20 @@ Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
                                  ::GetLastError());
   }
   return IdentityFrom(info);
+}
+
+Result<FileStamp> StampOf(const std::filesystem::path& path) {
+  Handle handle(::CreateFileW(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info)) {
+    return platform::SystemError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path),
+                                 ::GetLastError());
+  }
+  const std::uint64_t length =
+      (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return FileStamp{IdentityFrom(info), length, WrittenFrom(info)};
 }
 
 Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
@@ -797,7 +817,7 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
   HANDLE kept = handle.get();
   handle.release();
   return std::unique_ptr<SceneFile>(
-      std::make_unique<WindowsSceneFile>(kept, path, IdentityFrom(info), *size));
+      std::make_unique<WindowsSceneFile>(kept, path, IdentityFrom(info), WrittenFrom(info), *size));
 }
 
 namespace platform {

@@ -31,6 +31,16 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
+// What shows that a file was changed: its identity, its length and the time of its last write (in
+// the platform's own units; only compared). Another program's edit that keeps every length still
+// moves the write time.
+struct FileStamp {
+  FileIdentity identity;
+  std::uint64_t length = 0;
+  std::int64_t written = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
 class SceneFile : public ByteSource {
  public:
   // Errors: NoFile (empty path, kSelectFileMessage), Locked (kFileUsedMessage), NotReadable (a
@@ -39,18 +49,23 @@ class SceneFile : public ByteSource {
 
   const std::filesystem::path& path() const { return path_; }
   FileIdentity identity() const { return identity_; }
+  // The file as it was when opened (the length is the one the reads go by).
+  FileStamp stamp() const { return FileStamp{identity_, size(), written_}; }
 
  protected:
-  SceneFile(std::filesystem::path path, FileIdentity identity)
-      : path_(std::move(path)), identity_(identity) {}
+  SceneFile(std::filesystem::path path, FileIdentity identity, std::int64_t written)
+      : path_(std::move(path)), identity_(identity), written_(written) {}
 
  private:
   std::filesystem::path path_;
   FileIdentity identity_;
+  std::int64_t written_;
 };
 
 // The identity of the file that `path` names now (a link is followed).
 Result<FileIdentity> IdentityOf(const std::filesystem::path& path);
+// The stamp of the file that `path` names now (a link is followed).
+Result<FileStamp> StampOf(const std::filesystem::path& path);
 
 // Scene files address their bytes with signed 32-bit lengths and positions.
 inline constexpr std::uint64_t kMaxSceneLength = 0x7FFFFFFF;

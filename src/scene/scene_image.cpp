@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace quorvex {
 
@@ -52,6 +53,8 @@ SceneImage::SceneImage(const SceneImage& other)
       memory_(other.memory_),
       length_(other.length_),
       cache_(std::make_unique<Cache>()) {
+  // A copy reads the same source: a failure already met stands for it too.
+  cache_->failure = other.readFailure();
   resetRun();
 }
 
@@ -60,8 +63,20 @@ SceneImage& SceneImage::operator=(const SceneImage& other) {
   return *this;
 }
 
-SceneImage::SceneImage(SceneImage&& other) noexcept = default;
-SceneImage& SceneImage::operator=(SceneImage&& other) noexcept = default;
+SceneImage::SceneImage(SceneImage&& other) noexcept {
+  *this = std::move(other);
+}
+
+SceneImage& SceneImage::operator=(SceneImage&& other) noexcept {
+  if (this == &other) return *this;
+  source_ = std::exchange(other.source_, nullptr);
+  memory_ = std::exchange(other.memory_, {});
+  length_ = std::exchange(other.length_, 0);
+  cache_ = std::move(other.cache_);
+  resetRun();
+  other.resetRun();  // the moved-from image is empty: it holds no byte and no failure
+  return *this;
+}
 SceneImage::~SceneImage() = default;
 
 void SceneImage::resetRun() const {
@@ -77,7 +92,8 @@ void SceneImage::resetRun() const {
 }
 
 const std::optional<Error>& SceneImage::readFailure() const {
-  return cache_->failure;
+  static const std::optional<Error> kNone;
+  return cache_ ? cache_->failure : kNone;
 }
 
 const std::uint8_t* SceneImage::load(Pos pos) const {

@@ -6,6 +6,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -18,6 +19,11 @@ constexpr char32_t kLineSeparator = 0x2028;  // what a text box inserts for Shif
 
 int BreakLength(LineBreak kind) {
   return kind == LineBreak::CrLf ? 2 : 1;
+}
+
+QString BreakText(LineBreak kind) {
+  return kind == LineBreak::CrLf ? QStringLiteral("\r\n")
+                                 : QString(QChar(kind == LineBreak::Lf ? '\n' : '\r'));
 }
 
 void AppendBreak(ByteString& out, LineBreak kind) {
@@ -200,10 +206,33 @@ void ByteTextEdit::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
+QMimeData* ByteTextEdit::createMimeDataFromSelection() const {
+  const QTextCursor cursor = textCursor();
+  const int start = cursor.selectionStart();
+  const int end = cursor.selectionEnd();
+  QString text;
+  for (QTextBlock block = document()->findBlock(start); block.isValid() && block.position() <= end;
+       block = block.next()) {
+    const int from = std::max(start, block.position()) - block.position();
+    const int to = std::min(end, block.position() + block.length() - 1) - block.position();
+    text +=
+        block.text().mid(from, to - from).replace(QChar(kLineSeparator), BreakText(defaultBreak_));
+    // The line's end is selected when the selection goes on into the next line.
+    if (end >= block.position() + block.length()) text += BreakText(breakAfter(block));
+  }
+  auto* data = new QMimeData;
+  data->setText(text);
+  return data;
+}
+
 void ByteTextEdit::insertFromMimeData(const QMimeData* source) {
   if (isReadOnly() || source == nullptr || !source->hasText()) return;
   QTextCursor cursor = textCursor();
-  insertKeepingBreaks(cursor, source->text());
+  // A CR LF or a lone CR is one line end, as LF is (a text document would make two lines of a
+  // CR LF); the pasted lines take the default break.
+  QString text = source->text();
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+  insertKeepingBreaks(cursor, text);
   setTextCursor(cursor);
   ensureCursorVisible();
 }

@@ -57,6 +57,9 @@ class ByteTextEdit : public QPlainTextEdit {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+  // Copy and drag: the selected text with the line ends the box stores for it (a plain text box
+  // would give every line end as LF).
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
   LineBreak breakAfter(const QTextBlock& block) const;

@@ -118,7 +118,7 @@ void Form1::connectHandlers() {
   connect(List2_, &QListWidget::itemChanged, this,
           [this](QListWidgetItem* item) { List2_ItemCheck(List2_->row(item)); });
   connect(Text1_, &ByteTextEdit::textChanged, this, [this] { Text1_Change(); });
-  connect(Save_, &QPushButton::clicked, this, [this] { saveShownScript(); });
+  connect(Save_, &QPushButton::clicked, this, [this] { Save_Click(); });
 
   connect(categoryGroup_, &QButtonGroup::idClicked, this, [this](int id) {
     switch (id) {

@@ -140,13 +140,15 @@ class Form1 : public QWidget {
   enum class Leave { GoOn, Stay, Reloading };
   // Whether the script box holds an edit that is not in the scene.
   bool scriptEdited() const;
-  // Runs Save; true when the script was written.
+  // Save: writes the script box into the scene; true when the script was written (its edit is then
+  // no longer unsaved).
   bool saveShownScript();
   // Asks "Save the changes to NAME?" about the row on show when its script was edited: Yes saves
   // (Stay when that fails, Reloading when it changed the length and the scene is read again), No
   // goes on, Cancel stays.
   Leave askBeforeLosingScript();
-  // The guard of "Start", "Insert/Modify": true when the handler may go on.
+  // The guard of "Start": true when the handler may go on. ("Insert/Modify" asks itself: its Yes
+  // goes on with the insertion after a save that reloads the scene.)
   bool confirmDiscardOrSave();
   // The guard of a click on another row of List2, which has already moved the selection from
   // `previous` to `current`; puts it back on Cancel or a failed save.

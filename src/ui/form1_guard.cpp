@@ -13,26 +13,12 @@
 #include "ui/scene_text.h"
 
 namespace quorvex::ui {
-namespace {
-
-constexpr const char* kSavedStatus = " **** Saved ****";
-
-}  // namespace
 
 bool Form1::scriptEdited() const {
   // While the window loads a scene itself (a scan, or the reload after a save or an insertion)
   // the box is being refilled, not edited.
   if (state_.Busy || state_.ReloadPending) return false;
   return Text1_->differsFromLoaded();
-}
-
-bool Form1::saveShownScript() {
-  Save_Click();
-  // A save that fails or does nothing never leaves " **** Saved ****" in the status, and one that
-  // succeeds always does.
-  if (Text2_[2]->text() != QLatin1String(kSavedStatus)) return false;
-  Text1_->markSaved();
-  return true;
 }
 
 Form1::Leave Form1::askBeforeLosingScript() {
@@ -68,6 +54,14 @@ bool Form1::leaveRow(int current, int previous) {
   }
   switch (askBeforeLosingScript()) {
     case Leave::Stay:
+      // The list stays on the row whose text the box holds. A mouse press selects the row it hit
+      // only after making it current, that is after this guard: select the row again once the
+      // press (or key) that moved the list has been handled.
+      QTimer::singleShot(0, this, [this, previous] {
+        if (list2Row_ != previous || previous >= List2_->count()) return;
+        const QSignalBlocker quiet(List2_);
+        List2_->setCurrentRow(previous);
+      });
       return false;
     case Leave::Reloading:
       state_.ReselectRow = current;  // the reload ends on the row that was clicked

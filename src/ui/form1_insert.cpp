@@ -2,6 +2,7 @@
 // and inserting or modifying an object. The records, the maths and the file work are the core's;
 // this file reads the panel's boxes, hands them over and shows what comes back.
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -272,7 +273,49 @@ void Form1::ObjectInsert() {
     ObjectModify();
     return;
   }
-  if (!confirmDiscardOrSave()) return;  // the reload after an insertion refills the script box
+  // The reload after an insertion refills the script box: an edit in it is saved or dropped first.
+  // What the panel holds is taken before the question: a save that changes the script's length
+  // reads the scene again at once (the insertion goes into the saved scene), and that reload shows
+  // the saved row in the panel's boxes; they then get back what the user typed.
+  struct Typed {
+    std::array<QString, 12> texts;  // Text4 .. Text11 at their numbers
+    bool modelLocked = false, valuesLocked = false;
+    int option = 0;  // the category chosen, 0 for none
+    int slider = 0;
+    float rotationA = 0, rotationC = 0;
+  } typed;
+  for (int number = 4; number <= 11; ++number) {
+    typed.texts[static_cast<std::size_t>(number)] = Text_[static_cast<std::size_t>(number)]->text();
+  }
+  typed.modelLocked = Text_[11]->isReadOnly();
+  typed.valuesLocked = Text_[5]->isReadOnly();
+  typed.option = categoryGroup_->checkedId() > 0 ? categoryGroup_->checkedId() : 0;
+  typed.slider = Slider1_->value();
+  typed.rotationA = state_.CurrentRotationA;
+  typed.rotationC = state_.CurrentRotationC;
+  switch (askBeforeLosingScript()) {
+    case Leave::Stay:
+      return;
+    case Leave::GoOn:
+      break;
+    case Leave::Reloading:
+      Timer1_Timer();
+      clearCategoryOptions();
+      if (typed.option > 0) Option_[static_cast<std::size_t>(typed.option)]->setChecked(true);
+      for (int number = 4; number <= 11; ++number) {
+        Text_[static_cast<std::size_t>(number)]->setText(
+            typed.texts[static_cast<std::size_t>(number)]);
+      }
+      setBoxLocked(Text_[4], false);
+      setBoxLocked(Text_[11], typed.modelLocked);
+      setParameterFieldsLocked(typed.valuesLocked);
+      Slider1_->setValue(typed.slider);
+      redrawDial(typed.slider);
+      state_.CurrentRotationA = typed.rotationA;
+      state_.CurrentRotationC = typed.rotationC;
+      if (!state_.Scene.loaded()) return;  // the scan has said why
+      break;
+  }
 
   const SceneText name = ToSceneText(Text_[4]->text());
   InsertForm form;
@@ -441,6 +484,8 @@ void Form1::ObjectModify() {
     onDisk.size[i] = request.size[i];
   }
   for (int i = 0; i < 4; ++i) onDisk.rotation[i] = request.rotation[i];
+  // Ten values that straddle a page went through a replacement: take the file as written.
+  TakeOwnWrite(scene);
   setStatus(QStringLiteral(" **** Saved ****"), kSavedGreen);
 }
 

@@ -52,9 +52,16 @@ void Form1::ListSceneModels() {
   ModelListingHooks hooks;
   hooks.progress = [this](int value) { ProgressBar2_->setValue(std::min(value, 100)); };
   hooks.yield = [this] { yieldToEvents(); };
-  const std::vector<ModelName> names = quorvex::ListSceneModels(image, hooks);
+  const Result<std::vector<ModelName>> listed = quorvex::ListSceneModels(image, hooks);
 
   rows->clear();
+  if (!listed) {
+    // The names found before the failed read would look like the whole list.
+    rows->appendName({});
+    reportFailure(listed.error());
+    return;
+  }
+  const std::vector<ModelName>& names = *listed;
   if (names.empty()) {
     rows->appendName({});
     messages_->inform(QString::fromLatin1(kAppTitle),

@@ -13,17 +13,21 @@
 namespace quorvex::ui {
 
 void Form1::Save_Click() {
-  if (state_.Busy) return;
+  saveShownScript();
+}
+
+bool Form1::saveShownScript() {
+  if (state_.Busy) return false;
   List2_->setFocus();
   const QString org = Text2_[0]->text();
-  if (org.isEmpty() || org == QLatin1String("0")) return;  // no script shown
+  if (org.isEmpty() || org == QLatin1String("0")) return false;  // no script shown
   const int r = List2_->currentRow();
   LoadedScene& scene = state_.Scene;
-  if (!scene.shownScript || scene.shownScript->row != r) return;  // no script of the scene shown
+  if (!scene.shownScript || scene.shownScript->row != r) return false;  // none of the scene's
 
   bool orgIsNumber = false;
   const std::int32_t loadedLength = org.toInt(&orgIsNumber);
-  if (!orgIsNumber) return;
+  if (!orgIsNumber) return false;
 
   const ByteTextEdit::Encoded text = Text1_->encodedBytes();
   if (text.unencodable) {
@@ -31,18 +35,18 @@ void Form1::Save_Click() {
          QStringLiteral("The script holds the character \"%1\", which a scene file cannot store. "
                         "Nothing was saved.")
              .arg(*text.unencodable));
-    return;
+    return false;
   }
 
   if (!takeScenePath()) {
     reportSelectFile();
-    return;
+    return false;
   }
-  if (!selectedIsLoadedScene()) return;
+  if (!selectedIsLoadedScene()) return false;
   Result<ScriptSaveTarget> target = ScriptSaveTargetFor(scene.catalogue, r);
   if (!target) {
     reportFailure(target.error());
-    return;
+    return false;
   }
   target->loadedLength = loadedLength;
   target->sceneLength = scene.length;
@@ -52,8 +56,11 @@ void Form1::Save_Click() {
   if (!saved) {
     // Nothing was written; the text stays in the box, still "--- Not Saved! ---".
     reportFailure(saved.error());
-    return;
+    return false;
   }
+  // The box holds what the file holds now: the edit is no longer unsaved, whatever the auto
+  // refresh below puts into the status line.
+  Text1_->markSaved();
 
   const bool lengthChanged = static_cast<std::int64_t>(text.bytes.size()) != loadedLength;
   if (lengthChanged) {
@@ -65,11 +72,16 @@ void Form1::Save_Click() {
     Command2_Click();
   } else {
     scene.shownScript->text = text.bytes;  // what the file holds there now
+    // A change beyond one page went through a replacement: the scene is a new file now, with a new
+    // write time either way. The loaded positions still hold, and the next action must find the
+    // file as this save left it.
+    TakeOwnWrite(scene);
   }
   setStatus(QStringLiteral(" **** Saved ****"), QColor(0, 128, 0));
 
   if (Option1_->isChecked() && Check1_->isChecked()) BuildScriptOverview();
   if (Option2_->isChecked() && Check1_->isChecked()) Command1_Click();
+  return true;
 }
 
 }  // namespace quorvex::ui

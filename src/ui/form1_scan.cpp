@@ -197,11 +197,16 @@ void Form1::ScanObjectParameters(const SceneImage* openImage) {
     ProgressBar3_->setValue(std::min(count, ProgressBar3_->maximum()));
     state_.ProgressCount = count + 1;
   };
-  const ObjectScanResult result =
+  const Result<ObjectScanResult> scanned =
       quorvex::ScanObjectParameters(*openImage, scene.rowNames(), hooks);
   state_.ProgressCount = 0;
-  // Bytes that could not be read were seen as zeros: no value of this scan can be trusted.
-  if (openImage->readFailure()) return;
+  if (!scanned) {
+    // Bytes that could not be read were seen as zeros: no value of this scan can be trusted, and
+    // the panel must not show the rows as if their objects had none.
+    reportFailure(scanned.error());
+    return;
+  }
+  const ObjectScanResult& result = *scanned;
   RecordObjectParams(scene, result.matches);
   if (!result.matches.empty()) {
     // A new object gets the rotation of the last object read until the dial is used.

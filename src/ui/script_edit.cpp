@@ -59,6 +59,9 @@ ScriptEdit::ScriptEdit(QWidget* parent) : ByteTextEdit(parent) {
   lineNumberArea_ = new LineNumberArea(this);
   highlighter_ = new ScriptHighlighter(document());
   connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { updateLineNumberAreaWidth(); });
+  // Loading a text raises no blockCountChanged (the box loads with its signals blocked), only the
+  // one textChanged at its end.
+  connect(this, &QPlainTextEdit::textChanged, this, [this] { updateLineNumberAreaWidth(); });
   connect(this, &QPlainTextEdit::updateRequest, this,
           [this](const QRect& rect, int dy) { updateLineNumberArea(rect, dy); });
   connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] { highlightCurrentLine(); });
@@ -81,7 +84,13 @@ int ScriptEdit::lineNumberAreaWidth() const {
 }
 
 void ScriptEdit::updateLineNumberAreaWidth() {
-  setViewportMargins(lineNumberAreaWidth(), 0, 0, 0);
+  // The text starts right of the numbers, whose width follows their number of digits.
+  const int width = lineNumberAreaWidth();
+  if (viewportMargins().left() != width) setViewportMargins(width, 0, 0, 0);
+  if (lineNumberArea_->width() != width) {
+    const QRect area = contentsRect();
+    lineNumberArea_->setGeometry(area.left(), area.top(), width, area.height());
+  }
 }
 
 void ScriptEdit::updateLineNumberArea(const QRect& rect, int dy) {

@@ -204,7 +204,7 @@ TEST_F(ReadCli, ObjectsOfTheDemoScene) {
   const auto names = ScanCatalogue(SceneImage(bytes));
   std::vector<ByteString> rowNames;
   for (const auto& r : names->rows) rowNames.push_back(r.name);
-  const auto scan = ScanObjectParameters(SceneImage(bytes), rowNames);
+  const auto scan = ScanObjectParameters(SceneImage(bytes), rowNames).value();
   for (std::size_t i = 0; i < scan.matches.size(); ++i) {
     EXPECT_EQ(j["rows"][i]["translationPos"], scan.matches[i].translationPos);
     EXPECT_EQ(j["rows"][i]["row"], scan.matches[i].row);
@@ -275,7 +275,8 @@ TEST_F(ReadCli, OverviewAndModels) {
   run = Cli({"models", path});
   ASSERT_EQ(run.status, 0) << run.err;
   std::string expected;
-  for (const auto& name : ListSceneModels(image)) expected += ModelNameText(image, name) + "\n";
+  const auto names = ListSceneModels(image).value();
+  for (const auto& name : names) expected += ModelNameText(image, name) + "\n";
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.out.substr(0, 20), "Oskar.i3d\nBrenna.i3d");
   EXPECT_NE(run.out.find("\nxbarel 2.i3d\n"), std::string::npos);

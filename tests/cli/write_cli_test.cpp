@@ -62,7 +62,8 @@ class WriteCli : public ::testing::Test {
     std::vector<ByteString> names;
     for (const auto& r : catalogue.rows) names.push_back(r.name);
     std::optional<ObjectParams> found;
-    for (const auto& m : ScanObjectParameters(SceneImage(bytes_), names).matches) {
+    const auto scan = ScanObjectParameters(SceneImage(bytes_), names).value();
+    for (const auto& m : scan.matches) {
       if (m.row == row) found = m;
     }
     return found;

@@ -38,10 +38,10 @@ TEST(DemoScene, LooksLikeAMission) {
   EXPECT_GT(c->firstStandaloneScriptRow, 0);
   std::vector<ByteString> names;
   for (const auto& row : c->rows) names.push_back(row.name);
-  const auto objects = ScanObjectParameters(image, names);
+  const auto objects = ScanObjectParameters(image, names).value();
   EXPECT_FALSE(objects.error.has_value());
   EXPECT_GE(objects.matches.size(), 8u);
-  EXPECT_GE(ListSceneModels(image).size(), 8u);
+  EXPECT_GE(ListSceneModels(image)->size(), 8u);
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST(InsertObject, FemaleGoesToTheEndOfBothSectionsAndEveryLengthGrows) {
   EXPECT_EQ(catalogue->rows[static_cast<std::size_t>(newRow)].name, "Lucy");
   std::vector<ByteString> names;
   for (const auto& row : catalogue->rows) names.push_back(row.name);
-  const auto objects = ScanObjectParameters(SceneImage(after), names);
+  const auto objects = ScanObjectParameters(SceneImage(after), names).value();
   const auto lucy = std::find_if(objects.matches.begin(), objects.matches.end(),
                                  [&](const ObjectParams& o) { return o.row == newRow; });
   ASSERT_NE(lucy, objects.matches.end());
@@ -267,7 +267,7 @@ TEST(InsertObject, ObjectsSectionItsChildrenDoNotFillIsRefused) {
       << refused.error().message;
 
   std::vector<ByteString> names = demo.names();
-  const auto matches = ScanObjectParameters(SceneImage(demo.bytes), names).matches;
+  const auto matches = ScanObjectParameters(SceneImage(demo.bytes), names)->matches;
   ASSERT_FALSE(matches.empty());
   const auto request = ModifyRequestFrom(matches.back(), static_cast<Pos>(shorter.size()));
   EXPECT_EQ(PlanModify(SceneImage(shorter), request).error().kind, ErrorKind::Damaged);
@@ -303,7 +303,8 @@ struct ModifyFixture : ::testing::Test {
   void SetUp() override {
     const auto catalogue = ScanCatalogue(SceneImage(scene));
     for (const auto& row : catalogue->rows) names.push_back(row.name);
-    for (const auto& match : ScanObjectParameters(SceneImage(scene), names).matches) {
+    const auto scan = ScanObjectParameters(SceneImage(scene), names).value();
+    for (const auto& match : scan.matches) {
       if (match.name == "Cop01") cop = match;
     }
     ASSERT_GT(cop.translationPos, 0);

@@ -21,7 +21,7 @@ std::vector<ByteString> List(const Bytes& bytes, std::vector<int>* progress = nu
   std::vector<int> values;
   hooks.progress = [&](int v) { values.push_back(v); };
   if (yields) hooks.yield = [yields] { ++*yields; };
-  const auto names = ListSceneModels(image, hooks);
+  const auto names = ListSceneModels(image, hooks).value();
   std::vector<int> literalValues;
   const auto literal = LiteralListSceneModels(MemorySource(bytes), &literalValues);
   EXPECT_EQ(values, literalValues);
@@ -96,7 +96,7 @@ TEST(ModelListing, FileEdges) {
   EXPECT_EQ(List(B(".i3d")), std::vector<ByteString>{".i3d"});
   // A name ending the file.
   EXPECT_EQ(List(B(ByteString("\0z.i3d", 6))), std::vector<ByteString>{"z.i3d"});
-  const auto names = ListSceneModels(SceneImage(B("car.i3d")));
+  const auto names = ListSceneModels(SceneImage(B("car.i3d"))).value();
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(names[0].start, 1);
   EXPECT_EQ(names[0].length, 7);

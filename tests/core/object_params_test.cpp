@@ -31,7 +31,7 @@ ObjectScanResult ScanBoth(const Bytes& bytes, const std::vector<ByteString>& nam
   ObjectScanHooks fastHooks{[&] { ++fastYields; }, [&](int v) { fastProgress.push_back(v); }};
   ObjectScanHooks literalHooks{[&] { ++literalYields; },
                                [&](int v) { literalProgress.push_back(v); }};
-  auto fast = ScanObjectParameters(SceneImage(bytes), names, fastHooks);
+  auto fast = ScanObjectParameters(SceneImage(bytes), names, fastHooks).value();
   auto literal = LiteralScanObjectParameters(MemorySource(bytes), names, literalHooks);
   EXPECT_EQ(ObjectScanDifference(fast, literal), "");
   EXPECT_EQ(fastYields, literalYields);
@@ -46,7 +46,8 @@ TEST(ObjectParams, DemoScene) {
   std::vector<int> progress;
   const auto names = RowNames(bytes);
   auto result = ScanObjectParameters(SceneImage(bytes), names,
-                                     {[&] { ++yields; }, [&](int v) { progress.push_back(v); }});
+                                     {[&] { ++yields; }, [&](int v) { progress.push_back(v); }})
+                    .value();
   ScanBoth(bytes, names);
   EXPECT_TRUE(result.sectionFound);
   EXPECT_FALSE(result.error.has_value());

@@ -23,11 +23,14 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include "scene/catalogue.h"
+#include "scene/loaded_scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_io.h"
 #include "support/load_scene.h"
@@ -155,6 +158,34 @@ class PlatformTest : public ::testing::Test {
   fs::path scene_;
   Bytes expected_;
 };
+
+#ifndef _WIN32
+// Small faults of the reader: a FIFO is refused without being opened (inotify sees every open),
+// and a message names a row in UTF-8, not in the scene's code page.
+TEST_F(PlatformTest, ReaderLooksBeforeItOpensAndNamesRowsReadably) {
+  TempFolder folder("review");
+  const fs::path fifo = folder.path() / "fifo.bin";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int watch = ::inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(::inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
+  EXPECT_EQ(SceneFile::Open(fifo).error().kind, ErrorKind::Refused);
+  char event[256];
+  EXPECT_LT(::read(watch, event, sizeof event), 0);  // no open was seen
+  ::close(watch);
+
+  testing::SceneSpec spec;
+  spec.definitions.resize(1);
+  spec.definitions[0].name = "Zo\xEB";
+  spec.definitions[0].script = "wait\r\n";
+  PlaceScene(folder.path());
+  WriteAllBytes(scene_, testing::BuildScene(spec));
+  auto file = SceneFile::Open(scene_);
+  ASSERT_TRUE(file.ok());
+  LoadedScene scene = MakeLoadedScene(**file, *ScanCatalogue(SceneImage(**file)));
+  scene.catalogue.rows[0].scriptLength = 99;
+  EXPECT_NE(ReadRowScript(scene, 0).error().message.find("Zo\xC3\xAB"), std::string::npos);
+}
+#endif
 
 TEST_F(PlatformTest, SceneHeldByAnotherProgramIsReportedAndLeftAlone) {
   TempFolder folder("held");

@@ -176,7 +176,7 @@ TEST_F(Hostile, ObjectNamesWithEveryByteValue) {
     const auto catalogue = ScanCatalogue(SceneImage(bytes));
     ASSERT_TRUE(catalogue.ok());
     EXPECT_EQ(catalogue->rows[catalogue->firstStandaloneScriptRow - 1].name, name);
-    const auto objects = ScanObjectParameters(SceneImage(bytes), {name});
+    const auto objects = ScanObjectParameters(SceneImage(bytes), {name}).value();
     ASSERT_EQ(objects.matches.size(), 1u);
     EXPECT_EQ(objects.matches[0].translation[0], 3.0f);
   }

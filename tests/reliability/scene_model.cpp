@@ -109,7 +109,9 @@ std::optional<std::string> CompareWithModel(const Bytes& scene, const SceneModel
 
   std::vector<ByteString> names;
   for (const auto& row : catalogue->rows) names.push_back(row.name);
-  const auto objects = ScanObjectParameters(image, names);
+  const auto scanned = ScanObjectParameters(image, names);
+  if (!scanned) return "the object scan failed: " + scanned.error().message;
+  const ObjectScanResult& objects = *scanned;
   if (objects.error) return "the object scan failed: " + objects.error->message;
   std::size_t next = 0;
   for (const auto& object : model.objects) {

@@ -182,7 +182,7 @@ class Soak {
     const auto catalogue = Scan();
     std::vector<ByteString> names;
     for (const auto& row : catalogue.rows) names.push_back(row.name);
-    const auto scan = ScanObjectParameters(SceneImage(*LoadScene(path_)), names);
+    const auto scan = ScanObjectParameters(SceneImage(*LoadScene(path_)), names).value();
     if (scan.matches.empty()) return "modify: no object";
     const auto& match = scan.matches[rng_() % scan.matches.size()];
     auto request = ModifyRequestFrom(match, catalogue.sceneLength);

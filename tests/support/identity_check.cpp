@@ -63,10 +63,12 @@ FastResults ScanFast(const SceneImage& image) {
   ObjectScanHooks objectHooks;
   objectHooks.yield = [&] { ++fast.objectYields; };
   objectHooks.progress = [&](int count) { fast.objectProgress.push_back(count); };
-  fast.objects = ScanObjectParameters(image, RowNames(fast.catalogue), objectHooks);
+  auto objects = ScanObjectParameters(image, RowNames(fast.catalogue), objectHooks);
+  if (objects) fast.objects = std::move(*objects);
+  if (!objects) fast.objects.error = objects.error();
   ModelListingHooks listingHooks;
   listingHooks.progress = [&](int value) { fast.modelProgress.push_back(value); };
-  fast.models = ListSceneModels(image, listingHooks);
+  fast.models = ListSceneModels(image, listingHooks).value();
   fast.overview = fast.catalogue.ok() ? BuildScriptOverview(image, *fast.catalogue)
                                       : Result<ByteString>(fast.catalogue.error());
   return fast;

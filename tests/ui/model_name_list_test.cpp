@@ -20,7 +20,7 @@ class ModelNameListTest : public QObject {
     const char scene[] = "\0guard.i3d\0\"box 1.i3d\x16\x17set.i3d";
     const std::vector<std::uint8_t> bytes(scene, scene + sizeof scene - 1);
     const quorvex::SceneImage image(bytes);
-    std::vector<ModelName> names = quorvex::ListSceneModels(image);
+    std::vector<ModelName> names = quorvex::ListSceneModels(image).value();
     QCOMPARE(names.size(), std::size_t{3});
     names.push_back(ModelName{100, 5});  // not inside the scene: an empty row
 

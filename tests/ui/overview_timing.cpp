@@ -113,7 +113,7 @@ void ModelListFigures() {
   }
   const std::vector<std::uint8_t> bytes(scene.begin(), scene.end());
   const quorvex::SceneImage image(bytes);
-  const std::vector<quorvex::ModelName> names = quorvex::ListSceneModels(image);
+  const std::vector<quorvex::ModelName> names = quorvex::ListSceneModels(image).value();
 
   ModelListView list;
   list.resize(300, 500);
