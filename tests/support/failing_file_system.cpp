@@ -93,7 +93,9 @@ class FailingLockedFile final : public platform::LockedFile {
 class ChangingSceneFile final : public SceneFile {
  public:
   ChangingSceneFile(std::unique_ptr<SceneFile> inner, ReadHook hook)
-      : SceneFile(inner->path(), inner->identity()), inner_(std::move(inner)), hook_(hook) {}
+      : SceneFile(inner->path(), inner->identity(), inner->stamp().written),
+        inner_(std::move(inner)),
+        hook_(hook) {}
   std::uint64_t size() const override { return inner_->size(); }
   Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
     if (auto s = inner_->readAt(offset, out); !s) return s;
