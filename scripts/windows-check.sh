@@ -69,7 +69,7 @@ elif [ "$WINDOW" = 1 ]; then
   build quorvex-cli || true  # the core test of a held scene runs it
 fi
 window_tests=(form1_test byte_text_edit_test script_edit_test insert_panel_test overview_view_test
-  model_name_list_test window_states_test)
+  model_name_list_test window_states_test window_truth_test)
 window_built=()
 if [ "$WINDOW" = 1 ]; then
   build quorvex || true
