@@ -73,10 +73,23 @@ class NewFile {
   virtual Status write(std::span<const std::uint8_t> bytes) = 0;
   virtual Status flushAndClose() = 0;  // data on disk, handle closed
 };
-// The refusal when the temporary file already exists; `quotedPath` as the platform shows paths.
+// The refusals both platforms give, worded once; `quotedPath` as the platform shows paths.
+// The temporary file already exists.
 Error TempExistsError(const std::string& quotedPath);
-// The refusal to replace a scene that has more than one name (hard links).
+// A scene that has more than one name (hard links) would be replaced.
 Error HardLinksError(const std::string& quotedPath, std::uint64_t links);
+// A scene is opened that is a folder (NotReadable).
+Error FolderError(const std::string& quotedPath);
+// A scene is opened that is a device, a pipe or a socket (Refused).
+Error NotARegularFileError(const std::string& quotedPath);
+// A scene is longer than its 32-bit lengths can describe (Refused).
+Error TooLargeError(const std::string& quotedPath);
+// ReadRegularFile meets `what` ("a folder", "a symbolic link", ...) instead of a regular file.
+Error NotAPlainFileError(const std::string& quotedPath, const char* what);
+// ReadRegularFile meets a file of `size` bytes, more than `limit`.
+Error LongerThanError(const std::string& quotedPath, std::uint64_t size, std::uint64_t limit);
+// StagedFiles::commit finds a folder where a file is to go.
+Error FolderInTheWayError(const std::string& quotedPath);
 
 // Removes a file, ignoring a missing one.
 void RemoveQuietly(const std::filesystem::path& path);

@@ -52,4 +52,36 @@ Error TempExistsError(const std::string& quotedPath) {
                        "scene). Nothing was written. Move it away and try again.");
 }
 
+Error FolderError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::NotReadable, "Cannot open " + quotedPath + ": it is a folder");
+}
+
+Error NotARegularFileError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::Refused, quotedPath +
+                                           " is not a regular file (a device, pipe or socket), so "
+                                           "it cannot be a scene.");
+}
+
+Error TooLargeError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::Refused, quotedPath +
+                                           " is larger than 2 GiB; scene files address their "
+                                           "bytes with 32-bit lengths, so it cannot be a scene.");
+}
+
+Error NotAPlainFileError(const std::string& quotedPath, const char* what) {
+  return MakeError(ErrorKind::Refused,
+                   quotedPath + " is " + what + ", not a regular file; only a regular file is " +
+                       "read here, so that nothing outside the folder is taken in.");
+}
+
+Error LongerThanError(const std::string& quotedPath, std::uint64_t size, std::uint64_t limit) {
+  return MakeError(ErrorKind::Refused, quotedPath + " is " + std::to_string(size) +
+                                           " bytes long, more than the " + std::to_string(limit) +
+                                           " bytes that fit");
+}
+
+Error FolderInTheWayError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::Refused, quotedPath + " is a folder. Nothing was written.");
+}
+
 }  // namespace quorvex::platform

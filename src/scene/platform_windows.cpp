@@ -335,9 +335,7 @@ std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path
 // it; it is checked all the same.
 Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
                                                const std::function<void()>& /*beforeLock*/) {
-  if (IsFolder(path)) {
-    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
-  }
+  if (IsFolder(path)) return FolderError(Quoted(path));
   // The read-only flag is honoured even where the file system would let a privileged account
   // write anyway (Wine run as root): the modder set it to protect the scene.
   if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) return ReadOnly(path, ERROR_ACCESS_DENIED);
@@ -350,11 +348,7 @@ Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path
       if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return ReadOnly(path, code);
       return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
     }
-    if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
-      return MakeError(ErrorKind::Refused, Quoted(path) +
-                                               " is not a regular file (a device, pipe or "
-                                               "socket), so it cannot be a scene.");
-    }
+    if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return NotARegularFileError(Quoted(path));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle.get(), &info)) {
       return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), ::GetLastError());
@@ -483,15 +477,7 @@ bool Missing(DWORD code) {
 }
 
 Error NotAPlainFile(const std::filesystem::path& path, const char* what) {
-  return MakeError(ErrorKind::Refused,
-                   Quoted(path) + " is " + what + ", not a regular file; only a regular file is " +
-                       "read here, so that nothing outside the folder is taken in.");
-}
-
-Error LongerThan(const std::filesystem::path& path, std::uint64_t size, std::uint64_t limit) {
-  return MakeError(ErrorKind::Refused, Quoted(path) + " is " + std::to_string(size) +
-                                           " bytes long, more than the " + std::to_string(limit) +
-                                           " bytes that fit");
+  return NotAPlainFileError(Quoted(path), what);
 }
 
 // Reads up to `out.size()` bytes from the file pointer on; the count read (less at the end).
@@ -543,7 +529,7 @@ Result<ByteString> ReadRegularFile(const std::filesystem::path& path, std::uint6
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NotAPlainFile(path, "a folder");
   auto size = SizeOf(handle.get(), path);
   if (!size) return size.error();
-  if (*size > limit) return LongerThan(path, *size, limit);
+  if (*size > limit) return LongerThanError(Quoted(path), *size, limit);
   try {
     ByteString bytes(static_cast<std::size_t>(*size), '\0');
     auto read = ReadSome(handle.get(), bytes, path);
@@ -555,7 +541,8 @@ Result<ByteString> ReadRegularFile(const std::filesystem::path& path, std::uint6
       auto extra = ReadSome(handle.get(), more, path);
       if (!extra) return extra.error();
       if (*extra == 0) break;
-      if (bytes.size() + *extra > limit) return LongerThan(path, bytes.size() + *extra, limit);
+      if (bytes.size() + *extra > limit)
+        return LongerThanError(Quoted(path), bytes.size() + *extra, limit);
       bytes.append(more.data(), *extra);
     }
     return bytes;
@@ -607,7 +594,7 @@ class WindowsStagedFiles final : public StagedFiles {
       const DWORD attributes = ::GetFileAttributesW(target.c_str());
       if (attributes == INVALID_FILE_ATTRIBUTES) continue;
       if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        return MakeError(ErrorKind::Refused, Quoted(target) + " is a folder. Nothing was written.");
+        return FolderInTheWayError(Quoted(target));
       }
       // The name itself, a link not followed: replacing a link never touches what it names.
       Handle there(::CreateFileW(
@@ -756,10 +743,7 @@ Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
 
 Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
-  if (platform::IsFolder(path)) {
-    return MakeError(ErrorKind::NotReadable,
-                     "Cannot open " + QuotedPath(path) + ": it is a folder");
-  }
+  if (platform::IsFolder(path)) return platform::FolderError(QuotedPath(path));
   // This open is also the probe for another program holding the scene. Sharing reading, it
   // succeeds beside any reader that shares reading too (another Quorvex reader: the window and
   // quorvex-cli at once); denying writing, it fails while anybody has the file open for writing,
@@ -775,9 +759,7 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
   }
   Handle handle(raw);
   if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
-    return MakeError(ErrorKind::Refused, QuotedPath(path) +
-                                             " is not a regular file (a device, pipe or socket), "
-                                             "so it cannot be a scene.");
+    return platform::NotARegularFileError(QuotedPath(path));
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(handle.get(), &info)) {
@@ -786,12 +768,7 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
   }
   auto size = platform::SizeOf(handle.get(), path);
   if (!size) return size.error();
-  if (*size > kMaxSceneLength) {
-    return MakeError(ErrorKind::Refused,
-                     QuotedPath(path) +
-                         " is larger than 2 GiB; scene files address their bytes with 32-bit "
-                         "lengths, so it cannot be a scene.");
-  }
+  if (*size > kMaxSceneLength) return platform::TooLargeError(QuotedPath(path));
   HANDLE kept = handle.get();
   handle.release();
   return std::unique_ptr<SceneFile>(

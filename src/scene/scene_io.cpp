@@ -12,16 +12,6 @@
 namespace quorvex {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) {
-  return QuotedPath(path);
-}
-
-Error TooLarge(const std::filesystem::path& path) {
-  return MakeError(ErrorKind::Refused, Quoted(path) +
-                                           " is larger than 2 GiB; scene files address their "
-                                           "bytes with 32-bit lengths, so it cannot be a scene.");
-}
-
 // The locked scene as a byte source, read with positioned reads (never mapped: a mapping would
 // crash the process should another program truncate the file while it is planned).
 class LockedFileSource final : public ByteSource {
@@ -160,7 +150,7 @@ Result<WriteMode> WriteScene(platform::FileSystem& files, const std::filesystem:
 
   auto size = file.size();
   if (!size) return size.error();
-  if (*size > kMaxSceneLength) return TooLarge(path);
+  if (*size > kMaxSceneLength) return platform::TooLargeError(QuotedPath(path));
   const LockedFileSource source(file, *size);
   const SceneImage current(source);
 
