@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -27,6 +26,8 @@ class LockedFile {
   // The file that is held: the scene's path, or, when that is a symbolic link, the file the link
   // names. A write that replaces the scene replaces this file, so the link stays a link.
   virtual const std::filesystem::path& path() const = 0;
+  // The held file's identity, as IdentityOf gives it for a path that names the file.
+  virtual FileIdentity identity() const = 0;
   virtual Result<std::uint64_t> size() = 0;
   // Fills `out` with the bytes at the 0-based `offset`; fails when the file ends before.
   virtual Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
@@ -59,12 +60,9 @@ class LockedFile {
 
 // Opens a regular file for reading and writing with the exclusive hold, never blocking: a folder,
 // a FIFO, a device or a socket is refused before anything waits on it. Locked when another holder
-// exists. After the hold is taken the path must still name the held file (a writer may have
-// replaced the scene between the open and the lock); otherwise the open is made again, a few times
-// at most. `beforeLock`, when given, is called after each open and before the lock is taken (on
-// POSIX; on Windows the open itself takes the hold): tests put another writer there.
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
-                                               const std::function<void()>& beforeLock = {});
+// exists. Another writer may replace the scene between the open and the hold: WriteScene, which
+// makes the write, checks that the path still names the held file and opens it again otherwise.
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path);
 
 // A new file, written sequentially.
 class NewFile {

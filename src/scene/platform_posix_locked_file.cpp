@@ -28,6 +28,10 @@ class PosixLockedFile final : public LockedFile {
   ~PosixLockedFile() override { ::close(fd_); }  // closing releases the lock
 
   const std::filesystem::path& path() const override { return path_; }
+  FileIdentity identity() const override {
+    return FileIdentity{static_cast<std::uint64_t>(st_.st_dev),
+                        static_cast<std::uint64_t>(st_.st_ino)};
+  }
 
   Status copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) override;
 
@@ -231,8 +235,7 @@ Result<std::filesystem::path> ReplacedPath(const std::filesystem::path& path) {
 
 }  // namespace
 
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
-                                               const std::function<void()>& beforeLock) {
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
   constexpr int kAttempts = 8;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     auto target = ReplacedPath(path);
@@ -259,16 +262,12 @@ Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path
       return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
     }
     if (!S_ISREG(st.st_mode)) return NotARegularFileError(Quoted(path));
-    if (beforeLock) beforeLock();
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
       if (WouldBlock(errno)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
       return SystemError(ErrorKind::NotReadable, "Cannot lock " + Quoted(path), errno);
     }
-    // Another writer may have put a new file in the scene's place between the open and the lock:
-    // then the file held is one that nobody reads any more, and the open is made again.
-    struct stat now {
-    }, there{};
-    if (::stat(path.c_str(), &now) != 0 || !SameFile(now, st)) continue;
+    // The file the link named may have become a link itself since: then the open is made again.
+    struct stat there {};
     if (::lstat(target->c_str(), &there) != 0 || !SameFile(there, st)) continue;
     // Length, links and owner as they are under the lock.
     if (::fstat(fd.get(), &st) != 0) {

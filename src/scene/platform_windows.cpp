@@ -186,6 +186,11 @@ Status ReadAll(HANDLE handle, std::uint64_t offset, std::span<std::uint8_t> out,
   return OkStatus();
 }
 
+FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 class WindowsLockedFile final : public LockedFile {
  public:
   WindowsLockedFile(HANDLE handle, std::filesystem::path path,
@@ -193,6 +198,7 @@ class WindowsLockedFile final : public LockedFile {
       : handle_(handle), path_(std::move(path)), info_(info) {}
 
   const std::filesystem::path& path() const override { return path_; }
+  FileIdentity identity() const override { return IdentityFrom(info_); }
 
   Result<std::uint64_t> size() override { return SizeOf(handle_.get(), path_); }
 
@@ -301,11 +307,6 @@ std::optional<BY_HANDLE_FILE_INFORMATION> InfoOf(const std::filesystem::path& pa
   return info;
 }
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
-}
-
 // The file a symbolic link at `path` names, as a path the W functions take; `path` itself when it
 // is no link.
 std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path) {
@@ -332,36 +333,29 @@ std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path
 // The scene is held with all sharing denied: nobody else can open it while a write runs, and the
 // write refuses ("File used by another program") while anybody, a reader of ours too, has it
 // open. Held that way, the file can be neither renamed nor replaced, so the path goes on naming
-// it; it is checked all the same.
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
-                                               const std::function<void()>& /*beforeLock*/) {
+// it; WriteScene checks that all the same.
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
   if (IsFolder(path)) return FolderError(Quoted(path));
   // The read-only flag is honoured even where the file system would let a privileged account
   // write anyway (Wine run as root): the modder set it to protect the scene.
   if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) return ReadOnly(path, ERROR_ACCESS_DENIED);
-  constexpr int kAttempts = 8;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    Handle handle(OpenUnshared(path, GENERIC_READ | GENERIC_WRITE));
-    if (!handle.valid()) {
-      const DWORD code = ::GetLastError();
-      if (HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
-      if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return ReadOnly(path, code);
-      return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
-    }
-    if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return NotARegularFileError(Quoted(path));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(handle.get(), &info)) {
-      return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), ::GetLastError());
-    }
-    const auto named = InfoOf(path);
-    if (!named || !SameFile(*named, info)) continue;
-    auto target = FinalPath(handle.get(), path);
-    HANDLE held = handle.get();
-    handle.release();
-    return std::unique_ptr<LockedFile>(
-        std::make_unique<WindowsLockedFile>(held, std::move(target), info));
+  Handle handle(OpenUnshared(path, GENERIC_READ | GENERIC_WRITE));
+  if (!handle.valid()) {
+    const DWORD code = ::GetLastError();
+    if (HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return ReadOnly(path, code);
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
   }
-  return MakeError(ErrorKind::Locked, kFileUsedMessage);
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return NotARegularFileError(Quoted(path));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle.get(), &info)) {
+    return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), ::GetLastError());
+  }
+  auto target = FinalPath(handle.get(), path);
+  HANDLE held = handle.get();
+  handle.release();
+  return std::unique_ptr<LockedFile>(
+      std::make_unique<WindowsLockedFile>(held, std::move(target), info));
 }
 
 Result<std::unique_ptr<NewFile>> WindowsLockedFile::createReplacement(
@@ -700,11 +694,7 @@ namespace quorvex {
 namespace {
 
 using platform::Handle;
-
-FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-}
+using platform::IdentityFrom;
 
 class WindowsSceneFile final : public SceneFile {
  public:

@@ -113,6 +113,21 @@ Status Verify(const Verifier& verifier, const SceneImage& current, const ByteSou
   return CheckedRead(current, CheckedRead(result, verifier(current, plan, result)));
 }
 
+// The scene opened with the writer's hold. Another writer may put a new file in the scene's place
+// between the open and the hold: then the file held is one that nobody reads any more, and the
+// open is made again (a few times at most).
+Result<std::unique_ptr<platform::LockedFile>> OpenCurrent(platform::FileSystem& files,
+                                                          const std::filesystem::path& path) {
+  constexpr int kAttempts = 8;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    auto opened = OpenCurrent(files, path);
+    if (!opened) return opened.error();
+    const auto named = IdentityOf(path);
+    if (named && *named == (*opened)->identity()) return opened;
+  }
+  return MakeError(ErrorKind::Locked, kFileUsedMessage);
+}
+
 }  // namespace
 
 bool PatchesInPlace(const EditPlan& plan) {
@@ -144,7 +159,7 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
 Result<WriteMode> WriteScene(platform::FileSystem& files, const std::filesystem::path& path,
                              const Planner& planner, const Verifier& verifier) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
-  auto opened = files.openLocked(path);
+  auto opened = OpenCurrent(files, path);
   if (!opened) return opened.error();
   auto& file = **opened;
 

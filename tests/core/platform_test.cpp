@@ -297,7 +297,7 @@ TEST_F(PlatformTest, WriteHoldsSceneAgainstSecondWriterAndStillReplacesIt) {
 
     auto expected = planner(SceneImage(expected_));
     ASSERT_TRUE(expected.ok());
-    expected_ = expected->apply(expected_);
+    expected_ = testing::Applied(*expected, expected_);
     ExpectSceneOnDisk();  // the first writer's content
   }
 }
@@ -326,8 +326,8 @@ TEST_F(PlatformTest, SceneUnderNonAsciiFolderOpensAndSaves) {
   ASSERT_TRUE(grown.ok()) << grown.error().message;
   EXPECT_EQ(*grown, WriteMode::Replaced);
 
-  expected_ = PatchOneByte(SceneImage(expected_))->apply(expected_);
-  expected_ = AppendChunk(SceneImage(expected_))->apply(expected_);
+  expected_ = testing::Applied(*PatchOneByte(SceneImage(expected_)), expected_);
+  expected_ = testing::Applied(*AppendChunk(SceneImage(expected_)), expected_);
   ExpectSceneOnDisk();
   EXPECT_EQ(ScanFile(scene).rows.size(), before.rows.size());
 }

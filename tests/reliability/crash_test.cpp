@@ -145,7 +145,7 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
     request.size[0] = request.size[1] = request.size[2] = 1.0f;
     const auto plan = PlanInsert(SceneImage(before), request);
     ASSERT_TRUE(plan.ok()) << plan.error().message;
-    const Bytes after = plan->apply(before);
+    const Bytes after = testing::Applied(*plan, before);
     const std::vector<std::string> args = {"insert",     scene_,   "--name",        request.name,
                                            "--category", "female", "--translation", "1.5,0,0",
                                            "--size",     "1,1,1"};
