@@ -120,7 +120,7 @@ Result<std::unique_ptr<platform::LockedFile>> OpenCurrent(platform::FileSystem& 
                                                           const std::filesystem::path& path) {
   constexpr int kAttempts = 8;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    auto opened = OpenCurrent(files, path);
+    auto opened = files.openLocked(path);
     if (!opened) return opened.error();
     const auto named = IdentityOf(path);
     if (named && *named == (*opened)->identity()) return opened;
