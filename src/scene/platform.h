@@ -56,6 +56,11 @@ class LockedFile {
   // Makes a replacement made by replaceWith survive a power loss: POSIX flushes the scene's
   // folder, whose entry the rename changed. Windows asks for that in the replacement itself.
   virtual Status flushFolder() { return OkStatus(); }
+
+ protected:
+  // For writeAt: refuses (WriteFailed) a write of `count` bytes at `offset` that would reach past
+  // the file's current end.
+  Status checkInside(std::uint64_t offset, std::uint64_t count);
 };
 
 // Opens a regular file for reading and writing with the exclusive hold, never blocking: a folder,
@@ -80,6 +85,8 @@ Error HardLinksError(const std::string& quotedPath, std::uint64_t links);
 Error FolderError(const std::string& quotedPath);
 // A scene is opened that is a device, a pipe or a socket (Refused).
 Error NotARegularFileError(const std::string& quotedPath);
+// A file became shorter while it was read (ChangedOnDisk).
+Error ShorterWhileReadError(const std::string& quotedPath);
 // A scene is longer than its 32-bit lengths can describe (Refused).
 Error TooLargeError(const std::string& quotedPath);
 // ReadRegularFile meets `what` ("a folder", "a symbolic link", ...) instead of a regular file.

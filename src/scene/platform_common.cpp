@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "scene/write_checks.h"
+
 namespace quorvex::platform {
 
 Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) {
@@ -16,6 +18,16 @@ Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t coun
     if (auto s = out.write(chunk); !s) return s;
     offset += chunk.size();
     count -= chunk.size();
+  }
+  return OkStatus();
+}
+
+Status LockedFile::checkInside(std::uint64_t offset, std::uint64_t count) {
+  auto length = size();
+  if (!length) return length.error();
+  if (offset > *length || count > *length - offset) {
+    return MakeError(ErrorKind::WriteFailed,
+                     "Refusing to write past the end of " + QuotedPath(path()));
   }
   return OkStatus();
 }
@@ -60,6 +72,11 @@ Error NotARegularFileError(const std::string& quotedPath) {
   return MakeError(ErrorKind::Refused, quotedPath +
                                            " is not a regular file (a device, pipe or socket), so "
                                            "it cannot be a scene.");
+}
+
+Error ShorterWhileReadError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
+                                                 quotedPath + " became shorter while it was read)");
 }
 
 Error TooLargeError(const std::string& quotedPath) {

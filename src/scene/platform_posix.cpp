@@ -64,9 +64,7 @@ Status ReadAll(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), errno);
     if (n == 0) {
-      return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
-                                                     Quoted(path) +
-                                                     " became shorter while it was read)");
+      return ShorterWhileReadError(Quoted(path));
     }
     done += static_cast<std::size_t>(n);
   }

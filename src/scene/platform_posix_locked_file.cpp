@@ -50,12 +50,7 @@ class PosixLockedFile final : public LockedFile {
   Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
                  std::uint64_t* written) override {
     if (written != nullptr) *written = 0;
-    auto length = size();
-    if (!length) return length.error();
-    if (offset > *length || bytes.size() > *length - offset) {
-      return MakeError(ErrorKind::WriteFailed,
-                       "Refusing to write past the end of " + Quoted(path_));
-    }
+    if (auto s = checkInside(offset, bytes.size()); !s) return s;
     std::size_t done = 0;
     while (done < bytes.size()) {
       const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
@@ -141,9 +136,7 @@ Status PosixLockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path_), errno);
     if (n == 0) {
-      return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
-                                                     Quoted(path_) +
-                                                     " became shorter while it was read)");
+      return ShorterWhileReadError(Quoted(path_));
     }
     if (auto s = WriteAll(target->fd(), std::span(buffer.data(), static_cast<std::size_t>(n)),
                           target->path());

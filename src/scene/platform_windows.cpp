@@ -177,9 +177,7 @@ Status ReadAll(HANDLE handle, std::uint64_t offset, std::span<std::uint8_t> out,
       read = 0;
     }
     if (read == 0) {
-      return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
-                                                     Quoted(path) +
-                                                     " became shorter while it was read)");
+      return ShorterWhileReadError(Quoted(path));
     }
     done += read;
   }
@@ -209,12 +207,7 @@ class WindowsLockedFile final : public LockedFile {
   Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
                  std::uint64_t* written) override {
     if (written != nullptr) *written = 0;
-    auto length = size();
-    if (!length) return length.error();
-    if (offset > *length || bytes.size() > *length - offset) {
-      return MakeError(ErrorKind::WriteFailed,
-                       "Refusing to write past the end of " + Quoted(path_));
-    }
+    if (auto s = checkInside(offset, bytes.size()); !s) return s;
     return WriteAll(handle_.get(), offset, bytes, path_, written);
   }
 
