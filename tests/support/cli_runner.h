@@ -24,15 +24,15 @@ struct CliRun {
 };
 
 struct CliOptions {
-  std::optional<Bytes> input;        // standard input; without it and `inputFile`, an empty one
-  std::filesystem::path inputFile;   // a file to read standard input from ("/dev/zero")
-  std::filesystem::path outputFile;  // standard output to this file, not captured ("/dev/full")
+  std::optional<Bytes> input{};        // standard input; without it and `inputFile`, an empty one
+  std::filesystem::path inputFile{};   // a file to read standard input from ("/dev/zero")
+  std::filesystem::path outputFile{};  // standard output to this file, not captured ("/dev/full")
   // POSIX only: SIGKILL after this time unless the process has ended by then.
-  std::optional<std::chrono::microseconds> killAfter;
+  std::optional<std::chrono::microseconds> killAfter{};
   // POSIX only: records when this file first exists and when it has gone again; with
   // `killAfterSeen` the kill comes that long after the file appeared.
-  std::filesystem::path watch;
-  std::optional<std::chrono::microseconds> killAfterSeen;
+  std::filesystem::path watch{};
+  std::optional<std::chrono::microseconds> killAfterSeen{};
 };
 
 // The quorvex-cli under test: the environment variable QUORVEX_CLI when set (the Windows tests
