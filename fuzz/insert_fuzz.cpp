@@ -23,6 +23,7 @@
 #include "objects/rotation.h"
 #include "objects/templates.h"
 #include "scene/object_params.h"
+#include "support/scene_builder.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   QV_FUZZ_CHECK(!request.name.empty(), "inserted an object without a name");
   fuzz::Count(request.category ? "insert: with a definition" : "insert: object only");
-  const auto result = plan->apply(scene);
+  const auto result = testing::Applied(*plan, scene);
 
   // The expected bytes, assembled independently of the planner.
   const bool others = request.category == Category::Others;

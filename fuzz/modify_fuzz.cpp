@@ -12,6 +12,7 @@
 #include "fuzz/read_back.h"
 #include "objects/modify_object.h"
 #include "objects/rotation.h"
+#include "support/scene_builder.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void CheckPlanAgainstFile(std::span<const std::uint8_t> scene, const ModifyReque
   } else {
     // The writer reads the result back: it refuses only when a fresh load would read the rows or
     // the object's values otherwise.
-    const auto result = plan->apply(scene);
+    const auto result = testing::Applied(*plan, scene);
     fuzz::ReadBackExpectation same;
     same.moved = [](Pos x) { return x; };
     auto difference = fuzz::ReadBackDifference(SceneImage(scene), SceneImage(result), same);
@@ -123,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       plan.ok() ? "" : "an object found by the scan was refused: " + plan.error().message);
   CheckPlanAgainstFile(scene, request, plan);
   if (!plan) return 0;
-  const auto result = plan->apply(scene);
+  const auto result = testing::Applied(*plan, scene);
   QV_FUZZ_CHECK(result.size() == scene.size(), "length kept");
   const Pos p = match.translationPos;
   Bytes expected(scene.begin(), scene.end());

@@ -19,6 +19,7 @@
 #include "fuzz/read_back.h"
 #include "fuzz/save_expectations.h"
 #include "script/script_save.h"
+#include "support/scene_builder.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ void ArbitraryTarget(std::span<const std::uint8_t> scene, fuzz::ControlBytes& co
   for (const auto& edit : plan->edits()) {
     QV_FUZZ_CHECK(edit.offset + edit.removeCount <= scene.size(), "an edit outside the file");
   }
-  const auto result = plan->apply(scene);
+  const auto result = testing::Applied(*plan, scene);
   QV_FUZZ_CHECK(result.size() == plan->newLength(), "new length");
 }
 
@@ -120,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   fuzz::Count(newLength == org ? "save: same length" : "save: length changed (planned)");
-  const auto result = plan->apply(scene);
+  const auto result = testing::Applied(*plan, scene);
   const auto fields = fuzz::CheckSavedBytes(scene, result, *target, text);
 
   auto& scratch = fuzz::Scratch();

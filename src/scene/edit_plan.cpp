@@ -117,18 +117,4 @@ std::optional<Pos> EditPlan::originalPosition(Pos pos) const {
   return static_cast<Pos>(cursor + (at - produced)) + 1;
 }
 
-Bytes EditPlan::apply(std::span<const std::uint8_t> original) const {
-  Bytes out;
-  out.reserve(static_cast<std::size_t>(newLength()));
-  std::uint64_t cursor = 0;
-  for (const auto& e : edits_) {
-    out.insert(out.end(), original.begin() + static_cast<std::ptrdiff_t>(cursor),
-               original.begin() + static_cast<std::ptrdiff_t>(e.offset));
-    out.insert(out.end(), e.insert.begin(), e.insert.end());
-    cursor = e.offset + e.removeCount;
-  }
-  out.insert(out.end(), original.begin() + static_cast<std::ptrdiff_t>(cursor), original.end());
-  return out;
-}
-
 }  // namespace quorvex

@@ -47,9 +47,6 @@ class EditPlan {
   // absent for a byte the plan inserts.
   std::optional<Pos> originalPosition(Pos pos) const;
 
-  // The whole new content (tests, fuzzing, small files).
-  Bytes apply(std::span<const std::uint8_t> original) const;
-
  private:
   std::uint64_t originalLength_;
   std::vector<Edit> edits_;

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -28,6 +27,8 @@ class LockedFile {
   // The file that is held: the scene's path, or, when that is a symbolic link, the file the link
   // names. A write that replaces the scene replaces this file, so the link stays a link.
   virtual const std::filesystem::path& path() const = 0;
+  // The held file's identity, as IdentityOf gives it for a path that names the file.
+  virtual FileIdentity identity() const = 0;
   virtual Result<std::uint64_t> size() = 0;
   // Fills `out` with the bytes at the 0-based `offset`; fails when the file ends before.
   virtual Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
@@ -56,16 +57,18 @@ class LockedFile {
   // Makes a replacement made by replaceWith survive a power loss: POSIX flushes the scene's
   // folder, whose entry the rename changed. Windows asks for that in the replacement itself.
   virtual Status flushFolder() { return OkStatus(); }
+
+ protected:
+  // For writeAt: refuses (WriteFailed) a write of `count` bytes at `offset` that would reach past
+  // the file's current end.
+  Status checkInside(std::uint64_t offset, std::uint64_t count);
 };
 
 // Opens a regular file for reading and writing with the exclusive hold, never blocking: a folder,
 // a FIFO, a device or a socket is refused before anything waits on it. Locked when another holder
-// exists. After the hold is taken the path must still name the held file (a writer may have
-// replaced the scene between the open and the lock); otherwise the open is made again, a few times
-// at most. `beforeLock`, when given, is called after each open and before the lock is taken (on
-// POSIX; on Windows the open itself takes the hold): tests put another writer there.
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
-                                               const std::function<void()>& beforeLock = {});
+// exists. Another writer may replace the scene between the open and the hold: WriteScene, which
+// makes the write, checks that the path still names the held file and opens it again otherwise.
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path);
 
 // A new file, written sequentially.
 class NewFile {
@@ -74,10 +77,25 @@ class NewFile {
   virtual Status write(std::span<const std::uint8_t> bytes) = 0;
   virtual Status flushAndClose() = 0;  // data on disk, handle closed
 };
-// The refusal when the temporary file already exists; `quotedPath` as the platform shows paths.
+// The refusals both platforms give, worded once; `quotedPath` as the platform shows paths.
+// The temporary file already exists.
 Error TempExistsError(const std::string& quotedPath);
-// The refusal to replace a scene that has more than one name (hard links).
+// A scene that has more than one name (hard links) would be replaced.
 Error HardLinksError(const std::string& quotedPath, std::uint64_t links);
+// A scene is opened that is a folder (NotReadable).
+Error FolderError(const std::string& quotedPath);
+// A scene is opened that is a device, a pipe or a socket (Refused).
+Error NotARegularFileError(const std::string& quotedPath);
+// A file became shorter while it was read (ChangedOnDisk).
+Error ShorterWhileReadError(const std::string& quotedPath);
+// A scene is longer than its 32-bit lengths can describe (Refused).
+Error TooLargeError(const std::string& quotedPath);
+// ReadRegularFile meets `what` ("a folder", "a symbolic link", ...) instead of a regular file.
+Error NotAPlainFileError(const std::string& quotedPath, const char* what);
+// ReadRegularFile meets a file of `size` bytes, more than `limit`.
+Error LongerThanError(const std::string& quotedPath, std::uint64_t size, std::uint64_t limit);
+// StagedFiles::commit finds a folder where a file is to go.
+Error FolderInTheWayError(const std::string& quotedPath);
 
 // Removes a file, ignoring a missing one.
 void RemoveQuietly(const std::filesystem::path& path);

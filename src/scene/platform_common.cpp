@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "scene/write_checks.h"
+
 namespace quorvex::platform {
 
 Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t count) {
@@ -16,6 +18,16 @@ Status LockedFile::copyTo(NewFile& out, std::uint64_t offset, std::uint64_t coun
     if (auto s = out.write(chunk); !s) return s;
     offset += chunk.size();
     count -= chunk.size();
+  }
+  return OkStatus();
+}
+
+Status LockedFile::checkInside(std::uint64_t offset, std::uint64_t count) {
+  auto length = size();
+  if (!length) return length.error();
+  if (offset > *length || count > *length - offset) {
+    return MakeError(ErrorKind::WriteFailed,
+                     "Refusing to write past the end of " + QuotedPath(path()));
   }
   return OkStatus();
 }
@@ -50,6 +62,43 @@ Error TempExistsError(const std::string& quotedPath) {
                    "The temporary file " + quotedPath +
                        " already exists (perhaps left by an interrupted save; it may hold your "
                        "scene). Nothing was written. Move it away and try again.");
+}
+
+Error FolderError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::NotReadable, "Cannot open " + quotedPath + ": it is a folder");
+}
+
+Error NotARegularFileError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::Refused, quotedPath +
+                                           " is not a regular file (a device, pipe or socket), so "
+                                           "it cannot be a scene.");
+}
+
+Error ShorterWhileReadError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
+                                                 quotedPath + " became shorter while it was read)");
+}
+
+Error TooLargeError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::Refused, quotedPath +
+                                           " is larger than 2 GiB; scene files address their "
+                                           "bytes with 32-bit lengths, so it cannot be a scene.");
+}
+
+Error NotAPlainFileError(const std::string& quotedPath, const char* what) {
+  return MakeError(ErrorKind::Refused,
+                   quotedPath + " is " + what + ", not a regular file; only a regular file is " +
+                       "read here, so that nothing outside the folder is taken in.");
+}
+
+Error LongerThanError(const std::string& quotedPath, std::uint64_t size, std::uint64_t limit) {
+  return MakeError(ErrorKind::Refused, quotedPath + " is " + std::to_string(size) +
+                                           " bytes long, more than the " + std::to_string(limit) +
+                                           " bytes that fit");
+}
+
+Error FolderInTheWayError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::Refused, quotedPath + " is a folder. Nothing was written.");
 }
 
 }  // namespace quorvex::platform

@@ -179,13 +179,16 @@ Status ReadAll(HANDLE handle, std::uint64_t offset, std::span<std::uint8_t> out,
       read = 0;
     }
     if (read == 0) {
-      return MakeError(ErrorKind::ChangedOnDisk, std::string(kChangedOnDiskMessage) + " (" +
-                                                     Quoted(path) +
-                                                     " became shorter while it was read)");
+      return ShorterWhileReadError(Quoted(path));
     }
     done += read;
   }
   return OkStatus();
+}
+
+FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 class WindowsLockedFile final : public LockedFile {
@@ -195,6 +198,7 @@ class WindowsLockedFile final : public LockedFile {
       : handle_(handle), path_(std::move(path)), info_(info) {}
 
   const std::filesystem::path& path() const override { return path_; }
+  FileIdentity identity() const override { return IdentityFrom(info_); }
 
   Result<std::uint64_t> size() override { return SizeOf(handle_.get(), path_); }
 
@@ -205,12 +209,7 @@ class WindowsLockedFile final : public LockedFile {
   Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
                  std::uint64_t* written) override {
     if (written != nullptr) *written = 0;
-    auto length = size();
-    if (!length) return length.error();
-    if (offset > *length || bytes.size() > *length - offset) {
-      return MakeError(ErrorKind::WriteFailed,
-                       "Refusing to write past the end of " + Quoted(path_));
-    }
+    if (auto s = checkInside(offset, bytes.size()); !s) return s;
     return WriteAll(handle_.get(), offset, bytes, path_, written);
   }
 
@@ -303,11 +302,6 @@ std::optional<BY_HANDLE_FILE_INFORMATION> InfoOf(const std::filesystem::path& pa
   return info;
 }
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
-}
-
 // The file a symbolic link at `path` names, as a path the W functions take; `path` itself when it
 // is no link.
 std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path) {
@@ -334,42 +328,29 @@ std::filesystem::path FinalPath(HANDLE handle, const std::filesystem::path& path
 // The scene is held with all sharing denied: nobody else can open it while a write runs, and the
 // write refuses ("File used by another program") while anybody, a reader of ours too, has it
 // open. Held that way, the file can be neither renamed nor replaced, so the path goes on naming
-// it; it is checked all the same.
-Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path,
-                                               const std::function<void()>& /*beforeLock*/) {
-  if (IsFolder(path)) {
-    return MakeError(ErrorKind::NotReadable, "Cannot open " + Quoted(path) + ": it is a folder");
-  }
+// it; WriteScene checks that all the same.
+Result<std::unique_ptr<LockedFile>> OpenLocked(const std::filesystem::path& path) {
+  if (IsFolder(path)) return FolderError(Quoted(path));
   // The read-only flag is honoured even where the file system would let a privileged account
   // write anyway (Wine run as root): the modder set it to protect the scene.
   if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) return ReadOnly(path, ERROR_ACCESS_DENIED);
-  constexpr int kAttempts = 8;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    Handle handle(OpenUnshared(path, GENERIC_READ | GENERIC_WRITE));
-    if (!handle.valid()) {
-      const DWORD code = ::GetLastError();
-      if (HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
-      if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return ReadOnly(path, code);
-      return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
-    }
-    if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
-      return MakeError(ErrorKind::Refused, Quoted(path) +
-                                               " is not a regular file (a device, pipe or "
-                                               "socket), so it cannot be a scene.");
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(handle.get(), &info)) {
-      return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), ::GetLastError());
-    }
-    const auto named = InfoOf(path);
-    if (!named || !SameFile(*named, info)) continue;
-    auto target = FinalPath(handle.get(), path);
-    HANDLE held = handle.get();
-    handle.release();
-    return std::unique_ptr<LockedFile>(
-        std::make_unique<WindowsLockedFile>(held, std::move(target), info));
+  Handle handle(OpenUnshared(path, GENERIC_READ | GENERIC_WRITE));
+  if (!handle.valid()) {
+    const DWORD code = ::GetLastError();
+    if (HeldByAnother(code)) return MakeError(ErrorKind::Locked, kFileUsedMessage);
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) return ReadOnly(path, code);
+    return SystemError(ErrorKind::NotReadable, "Cannot open " + Quoted(path), code);
   }
-  return MakeError(ErrorKind::Locked, kFileUsedMessage);
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) return NotARegularFileError(Quoted(path));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle.get(), &info)) {
+    return SystemError(ErrorKind::NotReadable, "Cannot read " + Quoted(path), ::GetLastError());
+  }
+  auto target = FinalPath(handle.get(), path);
+  HANDLE held = handle.get();
+  handle.release();
+  return std::unique_ptr<LockedFile>(
+      std::make_unique<WindowsLockedFile>(held, std::move(target), info));
 }
 
 Result<std::unique_ptr<NewFile>> WindowsLockedFile::createReplacement(
@@ -485,15 +466,7 @@ bool Missing(DWORD code) {
 }
 
 Error NotAPlainFile(const std::filesystem::path& path, const char* what) {
-  return MakeError(ErrorKind::Refused,
-                   Quoted(path) + " is " + what + ", not a regular file; only a regular file is " +
-                       "read here, so that nothing outside the folder is taken in.");
-}
-
-Error LongerThan(const std::filesystem::path& path, std::uint64_t size, std::uint64_t limit) {
-  return MakeError(ErrorKind::Refused, Quoted(path) + " is " + std::to_string(size) +
-                                           " bytes long, more than the " + std::to_string(limit) +
-                                           " bytes that fit");
+  return NotAPlainFileError(Quoted(path), what);
 }
 
 // Reads up to `out.size()` bytes from the file pointer on; the count read (less at the end).
@@ -545,7 +518,7 @@ Result<ByteString> ReadRegularFile(const std::filesystem::path& path, std::uint6
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NotAPlainFile(path, "a folder");
   auto size = SizeOf(handle.get(), path);
   if (!size) return size.error();
-  if (*size > limit) return LongerThan(path, *size, limit);
+  if (*size > limit) return LongerThanError(Quoted(path), *size, limit);
   try {
     ByteString bytes(static_cast<std::size_t>(*size), '\0');
     auto read = ReadSome(handle.get(), bytes, path);
@@ -557,7 +530,8 @@ Result<ByteString> ReadRegularFile(const std::filesystem::path& path, std::uint6
       auto extra = ReadSome(handle.get(), more, path);
       if (!extra) return extra.error();
       if (*extra == 0) break;
-      if (bytes.size() + *extra > limit) return LongerThan(path, bytes.size() + *extra, limit);
+      if (bytes.size() + *extra > limit)
+        return LongerThanError(Quoted(path), bytes.size() + *extra, limit);
       bytes.append(more.data(), *extra);
     }
     return bytes;
@@ -609,7 +583,7 @@ class WindowsStagedFiles final : public StagedFiles {
       const DWORD attributes = ::GetFileAttributesW(target.c_str());
       if (attributes == INVALID_FILE_ATTRIBUTES) continue;
       if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        return MakeError(ErrorKind::Refused, Quoted(target) + " is a folder. Nothing was written.");
+        return FolderInTheWayError(Quoted(target));
       }
       // The name itself, a link not followed: replacing a link never touches what it names.
       Handle there(::CreateFileW(
@@ -715,16 +689,12 @@ namespace quorvex {
 namespace {
 
 using platform::Handle;
+using platform::IdentityFrom;
 
 std::int64_t WrittenFrom(const BY_HANDLE_FILE_INFORMATION& info) {
   return static_cast<std::int64_t>(
       (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
       info.ftLastWriteTime.dwLowDateTime);
-}
-
-FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 class WindowsSceneFile final : public SceneFile {
@@ -778,10 +748,7 @@ Result<FileStamp> StampOf(const std::filesystem::path& path) {
 
 Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
-  if (platform::IsFolder(path)) {
-    return MakeError(ErrorKind::NotReadable,
-                     "Cannot open " + QuotedPath(path) + ": it is a folder");
-  }
+  if (platform::IsFolder(path)) return platform::FolderError(QuotedPath(path));
   // This open is also the probe for another program holding the scene. Sharing reading, it
   // succeeds beside any reader that shares reading too (another Quorvex reader: the window and
   // quorvex-cli at once); denying writing, it fails while anybody has the file open for writing,
@@ -797,9 +764,7 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
   }
   Handle handle(raw);
   if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
-    return MakeError(ErrorKind::Refused, QuotedPath(path) +
-                                             " is not a regular file (a device, pipe or socket), "
-                                             "so it cannot be a scene.");
+    return platform::NotARegularFileError(QuotedPath(path));
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(handle.get(), &info)) {
@@ -808,12 +773,7 @@ Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& 
   }
   auto size = platform::SizeOf(handle.get(), path);
   if (!size) return size.error();
-  if (*size > kMaxSceneLength) {
-    return MakeError(ErrorKind::Refused,
-                     QuotedPath(path) +
-                         " is larger than 2 GiB; scene files address their bytes with 32-bit "
-                         "lengths, so it cannot be a scene.");
-  }
+  if (*size > kMaxSceneLength) return platform::TooLargeError(QuotedPath(path));
   HANDLE kept = handle.get();
   handle.release();
   return std::unique_ptr<SceneFile>(

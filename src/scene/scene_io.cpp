@@ -12,16 +12,6 @@
 namespace quorvex {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) {
-  return QuotedPath(path);
-}
-
-Error TooLarge(const std::filesystem::path& path) {
-  return MakeError(ErrorKind::Refused, Quoted(path) +
-                                           " is larger than 2 GiB; scene files address their "
-                                           "bytes with 32-bit lengths, so it cannot be a scene.");
-}
-
 // The locked scene as a byte source, read with positioned reads (never mapped: a mapping would
 // crash the process should another program truncate the file while it is planned).
 class LockedFileSource final : public ByteSource {
@@ -123,6 +113,21 @@ Status Verify(const Verifier& verifier, const SceneImage& current, const ByteSou
   return CheckedRead(current, CheckedRead(result, verifier(current, plan, result)));
 }
 
+// The scene opened with the writer's hold. Another writer may put a new file in the scene's place
+// between the open and the hold: then the file held is one that nobody reads any more, and the
+// open is made again (a few times at most).
+Result<std::unique_ptr<platform::LockedFile>> OpenCurrent(platform::FileSystem& files,
+                                                          const std::filesystem::path& path) {
+  constexpr int kAttempts = 8;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    auto opened = files.openLocked(path);
+    if (!opened) return opened.error();
+    const auto named = IdentityOf(path);
+    if (named && *named == (*opened)->identity()) return opened;
+  }
+  return MakeError(ErrorKind::Locked, kFileUsedMessage);
+}
+
 }  // namespace
 
 bool PatchesInPlace(const EditPlan& plan) {
@@ -154,13 +159,13 @@ Result<WriteMode> WriteScene(const std::filesystem::path& path, const Planner& p
 Result<WriteMode> WriteScene(platform::FileSystem& files, const std::filesystem::path& path,
                              const Planner& planner, const Verifier& verifier) {
   if (path.empty()) return MakeError(ErrorKind::NoFile, kSelectFileMessage);
-  auto opened = files.openLocked(path);
+  auto opened = OpenCurrent(files, path);
   if (!opened) return opened.error();
   auto& file = **opened;
 
   auto size = file.size();
   if (!size) return size.error();
-  if (*size > kMaxSceneLength) return TooLarge(path);
+  if (*size > kMaxSceneLength) return platform::TooLargeError(QuotedPath(path));
   const LockedFileSource source(file, *size);
   const SceneImage current(source);
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -19,23 +18,14 @@
 #include "scene/platform.h"
 #include "scene/text_codec.h"
 #include "script/overview.h"
+#include "support/cli_runner.h"
 #include "support/scene_builder.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace quorvex::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 class ReadCli : public ::testing::Test {
  protected:
@@ -55,28 +45,7 @@ class ReadCli : public ::testing::Test {
     return path;
   }
 
-  CliRun Cli(const std::vector<std::string>& args) {
-    const auto out = (dir_ / "stdout").string();
-    const auto err = (dir_ / "stderr").string();
-    std::string command = std::string("\"") + QUORVEX_CLI_PATH + "\"";
-    for (const auto& a : args) command += " \"" + a + "\"";
-    command += " >\"" + out + "\" 2>\"" + err + "\"";
-#ifdef _WIN32
-    command = "\"" + command + "\"";
-#endif
-    const int raw = std::system(command.c_str());
-    CliRun run;
-#ifdef _WIN32
-    run.status = raw;
-#else
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    const Bytes o = ReadFile(out);
-    const Bytes e = ReadFile(err);
-    run.out.assign(o.begin(), o.end());
-    run.err.assign(e.begin(), e.end());
-    return run;
-  }
+  CliRun Cli(const std::vector<std::string>& args) { return RunCli(args); }
 
   fs::path dir_;
 };

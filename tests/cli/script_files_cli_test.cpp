@@ -3,11 +3,9 @@
 // must leave the scene untouched.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -15,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/cli_run.h"
 #include "cli/commands.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
@@ -23,6 +20,7 @@
 #include "scene/text_codec.h"
 #include "script/overview.h"
 #include "script/script_files.h"
+#include "support/cli_runner.h"
 #include "support/failing_file_system.h"
 #include "support/scene_builder.h"
 
@@ -38,10 +36,10 @@ std::string Text(const Bytes& bytes) {
 constexpr auto npos = std::string::npos;
 
 // What a command run in-process printed, and its exit status.
-CliResult InProcess(const std::function<int()>& command) {
+CliRun InProcess(const std::function<int()>& command) {
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  CliResult run;
+  CliRun run;
   run.status = command();
   run.out = ::testing::internal::GetCapturedStdout();
   run.err = ::testing::internal::GetCapturedStderr();
@@ -77,7 +75,7 @@ class ScriptFilesCli : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  CliResult Cli(const std::vector<std::string>& args) { return RunCli(dir_, args); }
+  CliRun Cli(const std::vector<std::string>& args) { return RunCli(args); }
 
   void Export() {
     const auto run = Cli({"export", scene_, out_});
@@ -344,8 +342,7 @@ TEST_F(ScriptFilesCli, UsageErrors) {
   EXPECT_NE(run.err.find("(2147483658 bytes)"), npos) << run.err;
 
   // A verdict that cannot be written is no success.
-  const auto command = Quote(QUORVEX_CLI_PATH) + " check " + Quote(scene_) + " >/dev/full";
-  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+  EXPECT_EQ(RunCli({"check", scene_}, {.outputFile = "/dev/full"}).status, 2);
 }
 
 TEST_F(ScriptFilesCli, ExportWritesNothingOutsideTheFolder) {

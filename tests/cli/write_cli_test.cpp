@@ -3,19 +3,17 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "cli/cli_run.h"
 #include "objects/records.h"
 #include "objects/rotation.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
+#include "support/cli_runner.h"
 #include "support/scene_builder.h"
 
 namespace quorvex::testing {
@@ -35,8 +33,8 @@ class WriteCli : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  CliResult Cli(const std::vector<std::string>& args, const std::optional<Bytes>& input = {}) {
-    return RunCli(dir_, args, input);
+  CliRun Cli(const std::vector<std::string>& args, const std::optional<Bytes>& input = {}) {
+    return RunCli(args, {.input = input});
   }
 
   Bytes Scene() const { return ReadFile(scene_); }
@@ -68,7 +66,7 @@ class WriteCli : public ::testing::Test {
     }
     return found;
   }
-  void ExpectRefused(const CliResult& run, const std::string& message) {
+  void ExpectRefused(const CliRun& run, const std::string& message) {
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Saved"), std::string::npos);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "scene/edit_plan.h"
+#include "support/scene_builder.h"
 
 namespace quorvex {
 namespace {
@@ -22,7 +23,7 @@ TEST(EditPlan, AppliesEditsInFileOrderWhateverTheOrderAdded) {
   ASSERT_TRUE(plan.insertAt(5, B({70, 71})).ok());  // before byte 5
   EXPECT_FALSE(plan.keepsLength());
   EXPECT_EQ(plan.newLength(), 12u);
-  EXPECT_EQ(plan.apply(original), B({17, 18, 19, 20, 70, 71, 50, 7, 8, 9, 10, 99}));
+  EXPECT_EQ(testing::Applied(plan, original), B({17, 18, 19, 20, 70, 71, 50, 7, 8, 9, 10, 99}));
 }
 
 TEST(EditPlan, InsertionsAtOneOffsetKeepTheirOrderBeforeAReplacement) {
@@ -31,7 +32,7 @@ TEST(EditPlan, InsertionsAtOneOffsetKeepTheirOrderBeforeAReplacement) {
   ASSERT_TRUE(plan.add(Edit{1, 1, B({20})}).ok());
   ASSERT_TRUE(plan.insertAt(2, B({7})).ok());
   ASSERT_TRUE(plan.insertAt(2, B({8})).ok());
-  EXPECT_EQ(plan.apply(original), B({1, 7, 8, 20, 3}));
+  EXPECT_EQ(testing::Applied(plan, original), B({1, 7, 8, 20, 3}));
 }
 
 TEST(EditPlan, RefusesOverlapsAndPositionsOutsideTheFile) {

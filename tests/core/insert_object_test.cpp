@@ -118,7 +118,7 @@ InsertRequest Request(ByteString name, std::optional<Category> category, ByteStr
 Bytes Inserted(const Bytes& before, const InsertRequest& request) {
   auto plan = PlanInsert(SceneImage(before), request);
   EXPECT_TRUE(plan.ok()) << (plan.ok() ? "" : plan.error().message);
-  return plan.ok() ? plan->apply(before) : before;
+  return plan.ok() ? testing::Applied(*plan, before) : before;
 }
 
 TEST(InsertObject, FemaleGoesToTheEndOfBothSectionsAndEveryLengthGrows) {
@@ -326,7 +326,7 @@ TEST_F(ModifyFixture, WritesTheTenValuesAtTheirOffsetsAndNothingElse) {
   auto plan = PlanModify(SceneImage(scene), request);
   ASSERT_TRUE(plan.ok()) << plan.error().message;
   EXPECT_TRUE(plan->keepsLength());
-  const Bytes after = plan->apply(scene);
+  const Bytes after = testing::Applied(*plan, scene);
   const SceneImage image(after);
   const Pos p = cop.translationPos;
   const Pos offsets[] = {0, 4, 8, 40, 44, 48};

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +32,7 @@
 #include "scene/loaded_scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_io.h"
+#include "support/cli_runner.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
 
@@ -328,7 +328,7 @@ TEST_F(PlatformTest, WriteHoldsSceneAgainstSecondWriterAndStillReplacesIt) {
 
     auto expected = planner(SceneImage(expected_));
     ASSERT_TRUE(expected.ok());
-    expected_ = expected->apply(expected_);
+    expected_ = testing::Applied(*expected, expected_);
     ExpectSceneOnDisk();  // the first writer's content
   }
 }
@@ -357,8 +357,8 @@ TEST_F(PlatformTest, SceneUnderNonAsciiFolderOpensAndSaves) {
   ASSERT_TRUE(grown.ok()) << grown.error().message;
   EXPECT_EQ(*grown, WriteMode::Replaced);
 
-  expected_ = PatchOneByte(SceneImage(expected_))->apply(expected_);
-  expected_ = AppendChunk(SceneImage(expected_))->apply(expected_);
+  expected_ = testing::Applied(*PatchOneByte(SceneImage(expected_)), expected_);
+  expected_ = testing::Applied(*AppendChunk(SceneImage(expected_)), expected_);
   ExpectSceneOnDisk();
   EXPECT_EQ(ScanFile(scene).rows.size(), before.rows.size());
 }
@@ -391,24 +391,12 @@ TEST_F(PlatformTest, ReadOnlySceneIsRefusedClearlyAndLeftUnchanged) {
   }
 }
 
-std::string Quote(const std::string& text) {
-  std::string quoted(1, '"');
-  quoted += text;
-  quoted += '"';
-  return quoted;
-}
-std::string Quote(const fs::path& path) {
-  return Quote(path.string());
-}
-
 // quorvex-cli says the same as the window for a held scene, and fails with status 2; beside a
 // reader of ours (the window with the scene loaded) it reads the scene as usual.
 TEST_F(PlatformTest, CliReportsHeldSceneAndReadsBesideOurReader) {
-  const char* cli = std::getenv("QUORVEX_CLI");
-  if (cli == nullptr || !fs::exists(cli)) GTEST_SKIP() << "QUORVEX_CLI does not name quorvex-cli";
+  if (!fs::exists(testing::CliPath())) GTEST_SKIP() << "no quorvex-cli (QUORVEX_CLI) to run";
   TempFolder folder("cli");
   PlaceScene(folder.path());
-  const fs::path errors = folder.path() / "stderr.txt";
   for (const bool foreign : {true, false}) {
     SCOPED_TRACE(foreign ? "held by another program" : "open in a reader of ours");
     std::unique_ptr<ForeignHold> other;
@@ -422,25 +410,10 @@ TEST_F(PlatformTest, CliReportsHeldSceneAndReadsBesideOurReader) {
       ours = std::move(*opened);
     }
 
-    std::string command = Quote(std::string(cli));
-    command += " catalogue ";
-    command += Quote(scene_);
-    command += " > ";
-    command += Quote(folder.path() / "stdout.txt");
-    command += " 2> ";
-    command += Quote(errors);
-#ifdef _WIN32
-    // cmd.exe drops the outermost pair of quotes.
-    const int status = std::system(Quote(command).c_str());
-#else
-    const int raw = std::system(command.c_str());
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
+    const auto run = testing::RunCli({"catalogue", scene_.string()});
     other.reset();  // on Windows nobody, not even this test, can read the scene while it is held
-    const Bytes err = ReadAllBytes(errors);
-    EXPECT_EQ(status, foreign ? 2 : 0) << std::string(err.begin(), err.end());
-    EXPECT_EQ(std::string(err.begin(), err.end()).find(kFileUsedMessage) != std::string::npos,
-              foreign);
+    EXPECT_EQ(run.status, foreign ? 2 : 0) << run.err;
+    EXPECT_EQ(run.err.find(kFileUsedMessage) != std::string::npos, foreign);
   }
   ExpectSceneOnDisk();
 }

@@ -211,7 +211,7 @@ TEST_F(SceneIo, SceneTruncatedWhileWrittenIsReportedNotACrash) {
   }
 }
 
-// Another writer puts a new scene in place between this writer's open and its lock: the write goes
+// Another writer puts a new scene in place right after this writer's open: the write goes
 // to the new scene (opened again), never to the file nobody reads any more.
 TEST_F(SceneIo, SceneReplacedBetweenOpenAndLockIsOpenedAgain) {
   for (const bool grow : {true, false}) {
@@ -220,7 +220,7 @@ TEST_F(SceneIo, SceneReplacedBetweenOpenAndLockIsOpenedAgain) {
     const Bytes newer(scene_.size(), 0x11);
     int calls = 0;
     testing::FailingFileSystem raced;
-    raced.beforeLock([&] {
+    raced.afterOpen([&] {
       if (calls++ > 0) return;
       testing::WriteFile((folder_ / "newer.bin").string(), newer);
       std::filesystem::rename(folder_ / "newer.bin", path_);
@@ -230,7 +230,7 @@ TEST_F(SceneIo, SceneReplacedBetweenOpenAndLockIsOpenedAgain) {
     EXPECT_EQ(calls, 2);
     auto expected = (grow ? Grow() : Patch())(SceneImage(newer));
     ASSERT_TRUE(expected.ok());
-    EXPECT_EQ(OnDisk(), expected->apply(newer));
+    EXPECT_EQ(OnDisk(), testing::Applied(*expected, newer));
   }
 }
 
@@ -299,7 +299,7 @@ TEST_F(SceneIo, SceneOfAnotherUserRefusesALengthChange) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(OnDisk(), Patch()(SceneImage(scene_))->apply(scene_));
+  EXPECT_EQ(OnDisk(), testing::Applied(*Patch()(SceneImage(scene_)), scene_));
   struct stat st {};
   ASSERT_EQ(::stat(path_.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 4242u);

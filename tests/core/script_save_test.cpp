@@ -67,7 +67,7 @@ std::map<Pos, std::int32_t> CorrectedFields(const Bytes& before, const Catalogue
 Bytes Saved(const Bytes& before, const ScriptSaveTarget& target, const ByteString& text) {
   auto plan = PlanScriptSave(SceneImage(before), target, text);
   EXPECT_TRUE(plan.ok()) << (plan.ok() ? "" : plan.error().message);
-  return plan.ok() ? plan->apply(before) : before;
+  return plan.ok() ? testing::Applied(*plan, before) : before;
 }
 
 ScriptSaveTarget TargetOf(const Catalogue& catalogue, int row) {

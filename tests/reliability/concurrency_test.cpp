@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "reliability/cli_runner.h"
 #include "scene/catalogue.h"
 #include "scene/result.h"
+#include "support/cli_runner.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
 
@@ -31,6 +31,8 @@ namespace quorvex::reliability {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CliRun;
+using testing::RunCli;
 
 class Concurrency : public ::testing::Test {
  protected:
@@ -55,7 +57,7 @@ class Concurrency : public ::testing::Test {
 };
 
 bool Busy(const CliRun& run) {
-  return run.exitCode == 2 && run.err.find(kFileUsedMessage) != std::string::npos;
+  return run.status == 2 && run.err.find(kFileUsedMessage) != std::string::npos;
 }
 
 TEST_F(Concurrency, EveryWriteReportedSavedIsInTheFinalScene) {
@@ -105,7 +107,7 @@ TEST_F(Concurrency, EveryWriteReportedSavedIsInTheFinalScene) {
           run = RunCli({"insert", scene_, "--name", name, "--category", "male", "--translation",
                         "1,2,3", "--size", "1,1,1"});
         }
-        if (run.exitCode == 0 && run.out == " **** Saved ****\n") {
+        if (run.status == 0 && run.out == " **** Saved ****\n") {
           ++writer.saved;
           if (name.empty()) {
             writer.lastText = text;
@@ -115,7 +117,7 @@ TEST_F(Concurrency, EveryWriteReportedSavedIsInTheFinalScene) {
         } else if (Busy(run)) {
           ++writer.busy;
         } else {
-          writer.failures.push_back(std::to_string(run.exitCode) + ": " + run.err);
+          writer.failures.push_back(std::to_string(run.status) + ": " + run.err);
         }
       }
     });
@@ -125,7 +127,7 @@ TEST_F(Concurrency, EveryWriteReportedSavedIsInTheFinalScene) {
       const auto run = RunCli({"catalogue", scene_});
       ++reads;
       if (Busy(run)) ++readsBusy;
-      if (run.exitCode != 0 && !Busy(run)) {
+      if (run.status != 0 && !Busy(run)) {
         std::lock_guard<std::mutex> lock(readMutex);
         readFailures.push_back(run.err);
       }
@@ -178,7 +180,7 @@ TEST_F(Concurrency, ReadersNeverRefuseEachOther) {
   auto reader = [&](const char* command) {
     for (int i = 0; i < kReads; ++i) {
       const auto run = RunCli({command, scene_});
-      if (run.exitCode == 0) continue;
+      if (run.status == 0) continue;
       ++failed;
       std::lock_guard<std::mutex> lock(mutex);
       if (firstFailure.empty()) firstFailure = run.err;

@@ -17,14 +17,16 @@
 #include <string>
 
 #include "objects/insert_object.h"
-#include "reliability/cli_runner.h"
 #include "scene/catalogue.h"
+#include "support/cli_runner.h"
 #include "support/scene_builder.h"
 
 namespace quorvex::reliability {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CliRun;
+using testing::RunCli;
 
 long EnvNumber(const char* name, long fallback) {
   const char* value = std::getenv(name);
@@ -62,7 +64,7 @@ class CrashSafety : public ::testing::Test {
     if (!fs::exists(temp_)) return;
     ++leftovers_;
     const auto refused = RunCli(retry);
-    ASSERT_EQ(refused.exitCode, 2) << refused.err;
+    ASSERT_EQ(refused.status, 2) << refused.err;
     EXPECT_NE(refused.err.find(".save"), std::string::npos) << refused.err;
     EXPECT_EQ(refused.out.find("Saved"), std::string::npos) << refused.out;
     ASSERT_EQ(testing::ReadFile(scene_), now) << "a write with a leftover .save changed the scene";
@@ -77,11 +79,12 @@ class CrashSafety : public ::testing::Test {
     const long writing = timing.seenAt ? timing.seenAt->count() : 0;
     const long renamed = timing.goneAt ? timing.goneAt->count() : total;
     if (rng_() % 3 == 0) {
-      return RunCli(args, std::chrono::microseconds(rng_() % (total + total / 5)));
+      return RunCli(args, {.killAfter = std::chrono::microseconds(rng_() % (total + total / 5))});
     }
     const long window = (renamed - writing) * 3 / 2 + 1000;
-    return RunCli(args, std::chrono::microseconds(total * 3), temp_,
-                  std::chrono::microseconds(rng_() % window));
+    return RunCli(args, {.killAfter = std::chrono::microseconds(total * 3),
+                         .watch = temp_,
+                         .killAfterSeen = std::chrono::microseconds(rng_() % window)});
   }
 
   fs::path dir_;
@@ -101,18 +104,18 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
   const auto shortText = (dir_ / "short.txt").string();
   const auto longText = (dir_ / "long.txt").string();
   const auto script = RunCli({"script", scene_, "0"});
-  ASSERT_EQ(script.exitCode, 0) << script.err;
+  ASSERT_EQ(script.status, 0) << script.err;
   testing::WriteFile(shortText, testing::ToBytes(script.out));
   testing::WriteFile(longText, testing::ToBytes(script.out + "// a longer script\r\nend\r\n"));
 
   // One uninterrupted round trip gives both contents, the time a write takes and when it starts
   // writing the temporary file.
-  const auto grown = RunCli({"save-script", scene_, "0", longText}, std::nullopt, temp_);
-  ASSERT_EQ(grown.exitCode, 0) << grown.err;
+  const auto grown = RunCli({"save-script", scene_, "0", longText}, {.watch = temp_});
+  ASSERT_EQ(grown.status, 0) << grown.err;
   const Bytes longer = testing::ReadFile(scene_);
   ASSERT_EQ(longer.size(), original.size() + 25);
   const auto shrunk = RunCli({"save-script", scene_, "0", shortText});
-  ASSERT_EQ(shrunk.exitCode, 0) << shrunk.err;
+  ASSERT_EQ(shrunk.status, 0) << shrunk.err;
   ASSERT_EQ(testing::ReadFile(scene_), original);
 
   const long total = grown.duration.count();
@@ -129,7 +132,7 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
     const auto run = runKilled(args);
     run.killed ? ++killed : ++completed;
     if (!run.killed) {
-      ASSERT_EQ(run.exitCode, 0) << run.err;
+      ASSERT_EQ(run.status, 0) << run.err;
     }
     CheckAfterKill(isLong ? longer : original, isLong ? original : longer, args);
     if (HasFatalFailure()) return;
@@ -145,14 +148,14 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
     request.size[0] = request.size[1] = request.size[2] = 1.0f;
     const auto plan = PlanInsert(SceneImage(before), request);
     ASSERT_TRUE(plan.ok()) << plan.error().message;
-    const Bytes after = plan->apply(before);
+    const Bytes after = testing::Applied(*plan, before);
     const std::vector<std::string> args = {"insert",     scene_,   "--name",        request.name,
                                            "--category", "female", "--translation", "1.5,0,0",
                                            "--size",     "1,1,1"};
     const auto run = runKilled(args);
     run.killed ? ++killed : ++completed;
     if (!run.killed) {
-      ASSERT_EQ(run.exitCode, 0) << run.err;
+      ASSERT_EQ(run.status, 0) << run.err;
     }
     CheckAfterKill(before, after, args);
     if (HasFatalFailure()) return;
@@ -161,7 +164,7 @@ TEST_F(CrashSafety, KilledWritersLeaveTheOldOrTheNewScene) {
   // The next operation works.
   const bool isShort = RunCli({"script", scene_, "0"}).out == script.out;
   const auto next = RunCli({"save-script", scene_, "0", isShort ? longText : shortText});
-  EXPECT_EQ(next.exitCode, 0) << next.err;
+  EXPECT_EQ(next.status, 0) << next.err;
   EXPECT_FALSE(fs::exists(temp_));
   std::printf(
       "crash safety: %ld runs on a %ld MiB scene (a run takes %ld ms, the temporary file "
@@ -190,8 +193,8 @@ TEST_F(CrashSafety, KilledSameLengthSavesOfALargeScriptLeaveTheOldOrTheNewScene)
   ASSERT_TRUE(catalogue.ok());
   const std::string row = std::to_string(catalogue->firstStandaloneScriptRow);
 
-  const auto timing = RunCli({"save-script", scene_, row, otherText}, std::nullopt, temp_);
-  ASSERT_EQ(timing.exitCode, 0) << timing.err;
+  const auto timing = RunCli({"save-script", scene_, row, otherText}, {.watch = temp_});
+  ASSERT_EQ(timing.status, 0) << timing.err;
   const Bytes changed = testing::ReadFile(scene_);
   ASSERT_EQ(changed.size(), original.size());
   ASSERT_NE(changed, original);
@@ -204,7 +207,7 @@ TEST_F(CrashSafety, KilledSameLengthSavesOfALargeScriptLeaveTheOldOrTheNewScene)
     const auto run = RunKilled(args, timing);
     killed += run.killed;
     if (!run.killed) {
-      ASSERT_EQ(run.exitCode, 0) << run.err;
+      ASSERT_EQ(run.status, 0) << run.err;
     }
     CheckAfterKill(isOne ? original : changed, isOne ? changed : original, args);
     if (HasFatalFailure()) return;

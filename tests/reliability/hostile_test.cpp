@@ -11,12 +11,12 @@
 #include <string>
 
 #include "objects/insert_object.h"
-#include "reliability/cli_runner.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
 #include "scene/scene_io.h"
 #include "scene/text_codec.h"
 #include "script/script_save.h"
+#include "support/cli_runner.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
 
@@ -24,6 +24,7 @@ namespace quorvex::reliability {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::RunCli;
 
 // The first `count` bytes of a file.
 Bytes Head(const fs::path& path, std::uintmax_t count) {
@@ -57,19 +58,19 @@ class Hostile : public ::testing::Test {
     const std::string scene = path.string();
     for (const char* command : {"catalogue", "objects", "overview", "models"}) {
       const auto run = RunCli({command, scene});
-      EXPECT_EQ(run.exitCode, 0) << command << ": " << run.err;
+      EXPECT_EQ(run.status, 0) << command << ": " << run.err;
     }
     const auto text = (dir_ / "text.txt").string();
     testing::WriteFile(text, testing::ToBytes("a longer script than before\r\nend\r\n"));
-    EXPECT_EQ(RunCli({"save-script", scene, "0", text}).exitCode, 0);
+    EXPECT_EQ(RunCli({"save-script", scene, "0", text}).status, 0);
     testing::WriteFile(text, testing::ToBytes("end\r\n"));
-    EXPECT_EQ(RunCli({"save-script", scene, "0", text}).exitCode, 0);
+    EXPECT_EQ(RunCli({"save-script", scene, "0", text}).status, 0);
     EXPECT_EQ(RunCli({"script", scene, "0"}).out, "end\r\n");
     const auto insert = RunCli({"insert", scene, "--name", "Newcomer", "--category", "male",
                                 "--translation", "1,2,3", "--size", "1,1,1"});
-    EXPECT_EQ(insert.exitCode, 0) << insert.err;
+    EXPECT_EQ(insert.status, 0) << insert.err;
     const auto modify = RunCli({"modify", scene, "0", "--translation", "4,5,6", "--size", "2,2,2"});
-    EXPECT_EQ(modify.exitCode, 0) << modify.err;
+    EXPECT_EQ(modify.status, 0) << modify.err;
     EXPECT_FALSE(fs::exists(TempPathFor(path)));
   }
 
@@ -81,7 +82,7 @@ class Hostile : public ::testing::Test {
     const auto before = existed ? Head(path, huge ? demo_.size() : fs::file_size(path)) : Bytes();
     const auto size = existed ? fs::file_size(path) : 0;
     const auto run = RunCli(args);
-    EXPECT_EQ(run.exitCode, 2) << args[0] << ": " << run.err;
+    EXPECT_EQ(run.status, 2) << args[0] << ": " << run.err;
     EXPECT_FALSE(run.err.empty()) << args[0];
     EXPECT_EQ(run.out.find("Saved"), std::string::npos) << args[0];
     if (existed) {
@@ -119,7 +120,7 @@ TEST_F(Hostile, ANameWithNoRoomForTheTemporaryFile) {
       path);
   const auto same = RunCli({"script", path.string(), "1"});
   testing::WriteFile(text, testing::ToBytes(ByteString(same.out.size(), 'Z')));
-  EXPECT_EQ(RunCli({"save-script", path.string(), "1", text}).exitCode, 0);
+  EXPECT_EQ(RunCli({"save-script", path.string(), "1", text}).status, 0);
 }
 
 TEST_F(Hostile, PathsTooLongOrMissing) {
@@ -146,14 +147,14 @@ TEST_F(Hostile, ScriptsWithEveryByteValue) {
   // A definition row and a standalone script.
   for (const int row : {0, demoCatalogue->firstStandaloneScriptRow}) {
     SCOPED_TRACE(row);
-    ASSERT_EQ(RunCli({"save-script", path.string(), std::to_string(row), text}).exitCode, 0);
+    ASSERT_EQ(RunCli({"save-script", path.string(), std::to_string(row), text}).status, 0);
     EXPECT_EQ(RunCli({"script", path.string(), std::to_string(row)}).out, every);
     const auto catalogue = ScanCatalogue(SceneImage(*LoadScene(path)));
     ASSERT_TRUE(catalogue.ok());
     EXPECT_EQ(catalogue->rows.size(), demoCatalogue->rows.size());
   }
-  EXPECT_EQ(RunCli({"overview", path.string()}).exitCode, 0);
-  EXPECT_EQ(RunCli({"models", path.string()}).exitCode, 0);
+  EXPECT_EQ(RunCli({"overview", path.string()}).status, 0);
+  EXPECT_EQ(RunCli({"models", path.string()}).status, 0);
 }
 
 TEST_F(Hostile, ObjectNamesWithEveryByteValue) {
@@ -185,13 +186,13 @@ TEST_F(Hostile, ObjectNamesWithEveryByteValue) {
   for (int b = 1; b < 256; ++b) name.push_back(static_cast<char>(b));
   const auto insert = RunCli({"insert", path.string(), "--name", BytesToUtf8(name), "--category",
                               "others", "--translation", "1,2,3", "--size", "1,1,1"});
-  ASSERT_EQ(insert.exitCode, 0) << insert.err;
+  ASSERT_EQ(insert.status, 0) << insert.err;
   const auto again = RunCli({"insert", path.string(), "--name", BytesToUtf8(name), "--translation",
                              "1,2,3", "--size", "1,1,1"});
-  EXPECT_EQ(again.exitCode, 2);  // the same name, now a row: "Put another!"
+  EXPECT_EQ(again.status, 2);  // the same name, now a row: "Put another!"
   const auto catalogue = RunCli({"catalogue", path.string()});
   EXPECT_NE(catalogue.out.find("\"name\""), std::string::npos);
-  EXPECT_EQ(RunCli({"objects", path.string()}).exitCode, 0);
+  EXPECT_EQ(RunCli({"objects", path.string()}).status, 0);
 }
 
 TEST_F(Hostile, EmptyAndOneByteFiles) {
@@ -201,8 +202,8 @@ TEST_F(Hostile, EmptyAndOneByteFiles) {
     testing::WriteFile(path.string(), content);
     for (const char* command : {"catalogue", "objects", "overview", "models"}) {
       const auto run = RunCli({command, path.string()});
-      EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 2) << command;
-      if (run.exitCode == 2) {
+      EXPECT_TRUE(run.status == 0 || run.status == 2) << command;
+      if (run.status == 2) {
         EXPECT_FALSE(run.err.empty());
       }
     }
@@ -224,7 +225,7 @@ TEST_F(Hostile, FilesBeyondThe32BitRangeAreRefusedWithoutReadingThem) {
       fs::resize_file(path, size);  // sparse: the demo scene, then zeros
     }
     const auto catalogue = RunCli({"catalogue", path.string()});
-    EXPECT_EQ(catalogue.exitCode, 2);
+    EXPECT_EQ(catalogue.status, 2);
     EXPECT_NE(catalogue.err.find("2 GiB"), std::string::npos) << catalogue.err;
     Refuses({"save-script", path.string(), "0", "-"}, path);
     Refuses({"insert", path.string(), "--name", "A", "--translation", "0,0,0", "--size", "1,1,1"},
@@ -233,7 +234,7 @@ TEST_F(Hostile, FilesBeyondThe32BitRangeAreRefusedWithoutReadingThem) {
     for (const char* command : {"objects", "overview", "models", "script"}) {
       const auto run = command == std::string("script") ? RunCli({command, path.string(), "0"})
                                                         : RunCli({command, path.string()});
-      EXPECT_EQ(run.exitCode, 2) << command;
+      EXPECT_EQ(run.status, 2) << command;
     }
     EXPECT_EQ(fs::file_size(path), size);
   }
@@ -257,8 +258,8 @@ TEST_F(Hostile, EndlessNewTextIsCutOffAtWhatTheSceneCanTake) {
   ASSERT_TRUE(catalogue.ok());
   const auto row = std::to_string(catalogue->firstStandaloneScriptRow);
 
-  const auto run = RunCliWithInput({"save-script", path.string(), row, "-"}, "/dev/zero");
-  EXPECT_EQ(run.exitCode, 2) << run.err;
+  const auto run = RunCli({"save-script", path.string(), row, "-"}, {.inputFile = "/dev/zero"});
+  EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_NE(run.err.find("longer than the scene can take"), std::string::npos) << run.err;
   EXPECT_LT(run.duration, std::chrono::seconds(20));
   EXPECT_EQ(fs::file_size(path), static_cast<std::uintmax_t>(length));
@@ -273,13 +274,13 @@ TEST_F(Hostile, TheLargestSceneTheFormatAllowsIsScanned) {
   testing::WriteFile(path.string(), demo_);
   fs::resize_file(path, (std::uintmax_t{1} << 31) - 1);  // sparse: the demo scene, then zeros
   const auto catalogue = RunCli({"catalogue", path.string()});
-  ASSERT_EQ(catalogue.exitCode, 0) << catalogue.err;
+  ASSERT_EQ(catalogue.status, 0) << catalogue.err;
   EXPECT_NE(catalogue.out.find("\"sceneLength\": 2147483647"), std::string::npos);
   // Same length: patched in place. Longer: refused, the file would leave the 32-bit range.
   const auto text = (dir_ / "text.txt").string();
   const auto script = RunCli({"script", path.string(), "0"});
   testing::WriteFile(text, testing::ToBytes(ByteString(script.out.size(), 'Z')));
-  EXPECT_EQ(RunCli({"save-script", path.string(), "0", text}).exitCode, 0);
+  EXPECT_EQ(RunCli({"save-script", path.string(), "0", text}).status, 0);
   testing::WriteFile(text, testing::ToBytes(script.out + "longer"));
   Refuses({"save-script", path.string(), "0", text}, path);
   EXPECT_EQ(fs::file_size(path), (std::uintmax_t{1} << 31) - 1);

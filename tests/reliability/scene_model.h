@@ -1,8 +1,8 @@
 #pragma once
 // A plain model of what a scene must hold, independent of how the bytes are laid out: the script
 // list in file order (name, kind and script text of every row) and the scene objects in file order
-// (name and parameters). The soak test builds it from the spec of a generated marker-free scene,
-// mirrors every edit here and compares the real file with it.
+// (name and parameters). The soak test builds it from the GeneratorSpec of a generated marker-free
+// scene, mirrors every edit here and compares the real file with it.
 
 #include <cstdint>
 #include <optional>

@@ -40,6 +40,7 @@ class FailingLockedFile final : public platform::LockedFile {
       : inner_(std::move(inner)), failAfter_(failAfter), failRestore_(failRestore) {}
 
   const std::filesystem::path& path() const override { return inner_->path(); }
+  FileIdentity identity() const override { return inner_->identity(); }
   Result<std::uint64_t> size() override { return inner_->size(); }
   Status readAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
     return inner_->readAt(offset, out);
@@ -148,8 +149,9 @@ Status ChangingSource::readAt(std::uint64_t offset, std::span<std::uint8_t> out)
 
 Result<std::unique_ptr<platform::LockedFile>> FailingFileSystem::openLocked(
     const std::filesystem::path& path) {
-  auto opened = platform::OpenLocked(path, beforeLock_);
+  auto opened = platform::OpenLocked(path);
   if (!opened) return opened.error();
+  if (afterOpen_) afterOpen_();
   auto file = std::make_unique<FailingLockedFile>(std::move(*opened), failAfter_, failRestore_);
   file->failFolderFlush_ = failFolderFlush_;
   return std::unique_ptr<platform::LockedFile>(std::move(file));

@@ -1,6 +1,6 @@
 #pragma once
 // The platform's file system with faults put in its way on purpose: a disk that fills up part-way
-// through a write, a restore that fails as well, another writer between the open and the lock,
+// through a write, a restore that fails as well, another writer between the open and the write,
 // another program rewriting a scene while it is read, a failing read, a folder that cannot be
 // flushed.
 
@@ -45,8 +45,8 @@ class FailingFileSystem final : public platform::FileSystem {
   void failWritesAfter(std::uint64_t bytes) { failAfter_ = bytes; }
   // After such a failure, putting the old bytes back fails too, having written nothing.
   void failRestore() { failRestore_ = true; }
-  // Called after each open of the scene and before it is locked (POSIX).
-  void beforeLock(std::function<void()> hook) { beforeLock_ = std::move(hook); }
+  // Called after each open of the scene with the writer's hold, before the writer uses it.
+  void afterOpen(std::function<void()> hook) { afterOpen_ = std::move(hook); }
 
   // Every read of a scene opened for reading goes through `hook`.
   void changeSceneReads(ReadHook hook) { sceneReads_ = std::move(hook); }
@@ -69,7 +69,7 @@ class FailingFileSystem final : public platform::FileSystem {
   bool failFolderFlush_ = false;
   std::optional<std::uint64_t> failAfter_;
   bool failRestore_ = false;
-  std::function<void()> beforeLock_;
+  std::function<void()> afterOpen_;
 };
 
 }  // namespace quorvex::testing

@@ -227,4 +227,18 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+Bytes Applied(const EditPlan& plan, std::span<const std::uint8_t> original) {
+  Bytes out;
+  out.reserve(static_cast<std::size_t>(plan.newLength()));
+  std::uint64_t cursor = 0;
+  for (const auto& e : plan.edits()) {
+    out.insert(out.end(), original.begin() + static_cast<std::ptrdiff_t>(cursor),
+               original.begin() + static_cast<std::ptrdiff_t>(e.offset));
+    out.insert(out.end(), e.insert.begin(), e.insert.end());
+    cursor = e.offset + e.removeCount;
+  }
+  out.insert(out.end(), original.begin() + static_cast<std::ptrdiff_t>(cursor), original.end());
+  return out;
+}
+
 }  // namespace quorvex::testing

@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "scene/edit_plan.h"
 #include "scene/scene_image.h"
 
 namespace quorvex::testing {
@@ -76,6 +78,10 @@ Bytes BuildScene(const SceneSpec& spec);
 // A mission-like scene: people, cars and things with models, definitions with and without
 // scripts, definitions of kind 6 and 18, and multi-line CR LF standalone scripts.
 SceneSpec DemoSceneSpec();
+
+// The whole new content that `plan` makes of `original`, in memory (the writer streams it to the
+// file instead): what tests and fuzz targets compare the file with.
+Bytes Applied(const EditPlan& plan, std::span<const std::uint8_t> original);
 
 // Writes bytes to a file (tests).
 void WriteFile(const std::string& path, const Bytes& bytes);

@@ -19,8 +19,8 @@
 //               parameters; kinds 0x106 and 0x112 beside 6 and 18; header chunks or whole
 //               sections left out. The random scenes compared against the literal scans.
 //   MarkerFree  names unique regardless of letter case and texts without any byte a marker is
-//               made of, so that every row and object follows from the spec alone: the soak
-//               test's model is built from it. The first row is a definition with a script.
+//               made of, so that every row and object follows from the GeneratorSpec alone: the
+//               soak test's model is built from it. The first row is a definition with a script.
 //   Noise       no chunk structure at all: targetBytes bytes drawn from marker, pattern and name
 //               bytes.
 //

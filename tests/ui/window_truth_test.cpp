@@ -9,8 +9,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "cli/cli_run.h"
 #include "scene/object_params.h"
+#include "support/cli_runner.h"
 #include "ui/byte_text_edit.h"
 #include "ui/script_edit.h"
 #include "window_session.h"
@@ -107,7 +107,7 @@ void WindowTruthTest::ownWritesInARowMatchTheCommandLine() {
   quorvex::testing::WriteFile(cli, s.bytes());
   const auto sameAsCli = [&](std::vector<std::string> args) {
     args.insert(args.begin() + 1, cli);
-    const auto result = quorvex::testing::RunCli(dir, args);
+    const auto result = quorvex::testing::RunCli(args);
     return s.status()->text() == kSaved && result.status == 0 &&
            s.bytes() == quorvex::testing::ReadFile(cli);
   };

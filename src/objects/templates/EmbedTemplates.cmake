@@ -1,14 +1,18 @@
-# Embeds the object template blocks (the *.bin files beside this file) into the core library.
-# Each block is looked up by its file name without extension ("Human1", "Car2", ...).
+# Embeds the object template blocks (the .bin files beside this file, listed below) into the core
+# library. Each block is looked up by its file name without extension ("Human1", "Car2", ...); a
+# new block is added to the list.
 #
 # quorvex_embed_templates(OUTVAR) generates a C++ source in the binary folder that holds every
 # block as a byte array and sets OUTVAR to its path. CMake re-runs when a block changes.
 
 set(QUORVEX_TEMPLATE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(QUORVEX_TEMPLATE_BLOCKS Car1 Car2 Car3 Human1 Human2 Human3 Thing1)
 
 function(quorvex_embed_templates OUTVAR)
-  file(GLOB blocks ${QUORVEX_TEMPLATE_DIR}/*.bin)
-  list(SORT blocks)
+  set(blocks "")
+  foreach(name IN LISTS QUORVEX_TEMPLATE_BLOCKS)
+    list(APPEND blocks ${QUORVEX_TEMPLATE_DIR}/${name}.bin)
+  endforeach()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${blocks})
 
   set(arrays "")
