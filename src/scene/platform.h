@@ -96,6 +96,9 @@ Error NotAPlainFileError(const std::string& quotedPath, const char* what);
 Error LongerThanError(const std::string& quotedPath, std::uint64_t size, std::uint64_t limit);
 // StagedFiles::commit finds a folder where a file is to go.
 Error FolderInTheWayError(const std::string& quotedPath);
+// StageFiles finds `folder` existing: it must be a folder, and empty unless it may hold files.
+Status CheckExistingExportFolder(const std::filesystem::path& folder, const std::string& quotedPath,
+                                 bool isFolder, bool mayHoldFiles);
 
 // Removes a file, ignoring a missing one.
 void RemoveQuietly(const std::filesystem::path& path);

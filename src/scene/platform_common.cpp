@@ -64,6 +64,23 @@ Error TempExistsError(const std::string& quotedPath) {
                        "scene). Nothing was written. Move it away and try again.");
 }
 
+Status CheckExistingExportFolder(const std::filesystem::path& folder, const std::string& quotedPath,
+                                 bool isFolder, bool mayHoldFiles) {
+  if (!isFolder) return MakeError(ErrorKind::Refused, quotedPath + " is not a folder.");
+  std::error_code ec;
+  const bool empty = std::filesystem::is_empty(folder, ec);
+  if (ec) {
+    return MakeError(ErrorKind::NotReadable,
+                     "Cannot read the folder " + quotedPath + ": " + ec.message() + ".");
+  }
+  if (!empty && !mayHoldFiles) {
+    return MakeError(
+        ErrorKind::Refused,
+        quotedPath + " already holds files; give --force to write the export into it anyway.");
+  }
+  return OkStatus();
+}
+
 Error FolderError(const std::string& quotedPath) {
   return MakeError(ErrorKind::NotReadable, "Cannot open " + quotedPath + ": it is a folder");
 }

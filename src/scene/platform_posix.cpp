@@ -240,20 +240,10 @@ Result<std::unique_ptr<StagedFiles>> StageFiles(const std::filesystem::path& fol
   std::vector<std::filesystem::path> created;
   struct stat st {};
   if (::stat(folder.c_str(), &st) == 0) {
-    if (!S_ISDIR(st.st_mode)) {
-      return MakeError(ErrorKind::Refused, Quoted(folder) + " is not a folder.");
-    }
-    std::error_code ec;
-    const bool empty = std::filesystem::is_empty(folder, ec);
-    if (ec) {
-      return MakeError(ErrorKind::NotReadable,
-                       "Cannot read the folder " + Quoted(folder) + ": " + ec.message() + ".");
-    }
-    if (!empty && !mayHoldFiles) {
-      return MakeError(ErrorKind::Refused,
-                       Quoted(folder) +
-                           " already holds files; give --force to write the export into it "
-                           "anyway.");
+    if (auto s =
+            CheckExistingExportFolder(folder, Quoted(folder), S_ISDIR(st.st_mode), mayHoldFiles);
+        !s) {
+      return s.error();
     }
   } else {
     // The missing folders, deepest first, so that a failed export can take them away again.

@@ -635,20 +635,10 @@ Result<std::unique_ptr<StagedFiles>> StageFiles(const std::filesystem::path& fol
   std::vector<std::filesystem::path> created;
   const DWORD attributes = ::GetFileAttributesW(folder.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      return MakeError(ErrorKind::Refused, Quoted(folder) + " is not a folder.");
-    }
-    std::error_code ec;
-    const bool empty = std::filesystem::is_empty(folder, ec);
-    if (ec) {
-      return MakeError(ErrorKind::NotReadable,
-                       "Cannot read the folder " + Quoted(folder) + ": " + ec.message() + ".");
-    }
-    if (!empty && !mayHoldFiles) {
-      return MakeError(ErrorKind::Refused,
-                       Quoted(folder) +
-                           " already holds files; give --force to write the export into it "
-                           "anyway.");
+    if (auto s = CheckExistingExportFolder(
+            folder, Quoted(folder), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, mayHoldFiles);
+        !s) {
+      return s.error();
     }
   } else {
     // The missing folders, deepest first, so that a failed export can take them away again.
@@ -720,18 +710,6 @@ std::string QuotedPath(const std::filesystem::path& path) {
   return platform::Quoted(path);
 }
 
-Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-  Handle handle(::CreateFileW(path.c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info)) {
-    return platform::SystemError(ErrorKind::NotReadable, "Cannot open " + QuotedPath(path),
-                                 ::GetLastError());
-  }
-  return IdentityFrom(info);
-}
-
 Result<FileStamp> StampOf(const std::filesystem::path& path) {
   Handle handle(::CreateFileW(path.c_str(), 0,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -744,6 +722,12 @@ Result<FileStamp> StampOf(const std::filesystem::path& path) {
   const std::uint64_t length =
       (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   return FileStamp{IdentityFrom(info), length, WrittenFrom(info)};
+}
+
+Result<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+  const auto stamp = StampOf(path);
+  if (!stamp) return stamp.error();
+  return stamp->identity;
 }
 
 Result<std::unique_ptr<SceneFile>> SceneFile::Open(const std::filesystem::path& path) {
