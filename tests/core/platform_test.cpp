@@ -155,6 +155,16 @@ class PlatformTest : public ::testing::Test {
     EXPECT_FALSE(fs::exists(TempPathFor(scene_)));
   }
 
+  // Every write, in place or by replacement, is refused as held by another program.
+  void ExpectWritesRefusedAsLocked() const {
+    for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
+      auto write = WriteScene(scene_, planner, {});
+      ASSERT_FALSE(write.ok());
+      EXPECT_EQ(write.error().kind, ErrorKind::Locked);
+      EXPECT_EQ(write.error().message, kFileUsedMessage);
+    }
+  }
+
   fs::path scene_;
   Bytes expected_;
 };
@@ -199,12 +209,7 @@ TEST_F(PlatformTest, SceneHeldByAnotherProgramIsReportedAndLeftAlone) {
     EXPECT_EQ(load.error().kind, ErrorKind::Locked);
     EXPECT_EQ(load.error().message, kFileUsedMessage);
 
-    for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
-      auto write = WriteScene(scene_, planner, {});
-      ASSERT_FALSE(write.ok());
-      EXPECT_EQ(write.error().kind, ErrorKind::Locked);
-      EXPECT_EQ(write.error().message, kFileUsedMessage);
-    }
+    ExpectWritesRefusedAsLocked();
   }
   ExpectSceneOnDisk();
   EXPECT_TRUE(LoadScene(scene_).ok()) << "released by the other program";
@@ -289,12 +294,7 @@ TEST_F(PlatformTest, WindowsProgramsHoldingTheScene) {
         EXPECT_EQ(load.error().kind, ErrorKind::Locked);
         EXPECT_EQ(load.error().message, kFileUsedMessage);
       }
-      for (const auto& planner : {Planner(PatchOneByte), Planner(AppendChunk)}) {
-        auto write = WriteScene(scene_, planner, {});
-        ASSERT_FALSE(write.ok());
-        EXPECT_EQ(write.error().kind, ErrorKind::Locked);
-        EXPECT_EQ(write.error().message, kFileUsedMessage);
-      }
+      ExpectWritesRefusedAsLocked();
     }
     ExpectSceneOnDisk();
     EXPECT_TRUE(LoadScene(scene_).ok()) << "released by the other program";
