@@ -1,5 +1,9 @@
 #include "cli/console.h"
 
+#include <iostream>
+
+#include "cli/commands.h"
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -56,6 +60,16 @@ void UseBinaryStdio() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
+}
+
+int Failed(const std::string& message) {
+  std::cerr << "quorvex-cli: " << message << "\n";
+  return kExitFailed;
+}
+
+void WarnNotFlushed() {
+  std::cerr << "quorvex-cli: The change is written, but the folder could not be flushed to disk: "
+               "it may not survive a power loss.\n";
 }
 
 }  // namespace quorvex::cli

@@ -28,4 +28,10 @@ class Utf8Arguments {
 // Standard input and output in binary mode (on Windows they translate line ends by default).
 void UseBinaryStdio();
 
+// `message` on standard error, as quorvex-cli's; returns the exit status of a failure.
+int Failed(const std::string& message);
+
+// After a write whose new content is in place but whose folder could not be flushed.
+void WarnNotFlushed();
+
 }  // namespace quorvex::cli

@@ -32,12 +32,11 @@ namespace {
 using ordered_json = nlohmann::ordered_json;
 
 int Fail(const std::string& message) {
-  std::cerr << "quorvex-cli: " << message << "\n";
-  return kExitFailed;
+  return Failed(message);
 }
 
 int Fail(const Error& error) {
-  return Fail(error.message);
+  return Failed(error.message);
 }
 
 // Raw bytes on stdout, unchanged (binary mode on Windows).

@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/manifest.h"
 #include "scene/catalogue.h"
 #include "scene/chunk_check.h"
@@ -33,11 +34,6 @@ namespace fs = std::filesystem;
 
 // Far more than 5001 rows can need; a larger "manifest" is refused unread.
 constexpr std::uint64_t kMaxManifestBytes = 64u << 20;
-
-int Failed(const std::string& message) {
-  std::cerr << "quorvex-cli: " << message << "\n";
-  return kExitFailed;
-}
 
 // `message` as a finished sentence followed by `tail`.
 std::string Then(std::string message, const std::string& tail) {
@@ -177,11 +173,6 @@ Status CheckChangedRows(const SceneImage& image, const quorvex::Catalogue& catal
     if (auto s = CheckScriptDigest(image, **row, entry); !s) return s;
   }
   return OkStatus();
-}
-
-void WarnNotFlushed() {
-  std::cerr << "quorvex-cli: The change is written, but the folder could not be flushed to disk: "
-               "it may not survive a power loss.\n";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/script_input.h"
 #include "objects/categories.h"
 #include "objects/insert_object.h"
@@ -33,11 +34,6 @@ namespace {
 
 constexpr const char* kSaved = " **** Saved ****";
 
-int Failed(const std::string& message) {
-  std::cerr << "quorvex-cli: " << message << "\n";
-  return kExitFailed;
-}
-
 int Usage(const std::string& message) {
   std::cerr << "quorvex-cli: " << message << "\n";
   return kExitUsage;
@@ -46,10 +42,7 @@ int Usage(const std::string& message) {
 int Finish(const Result<WriteMode>& result) {
   if (!result) return Failed(result.error().message);
   std::cout << kSaved << "\n";
-  if (*result == WriteMode::ReplacedNotFlushed) {
-    std::cerr << "quorvex-cli: The change is written, but the folder could not be flushed to "
-                 "disk: it may not survive a power loss.\n";
-  }
+  if (*result == WriteMode::ReplacedNotFlushed) WarnNotFlushed();
   return kExitOk;
 }
 

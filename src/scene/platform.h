@@ -96,6 +96,10 @@ Error NotAPlainFileError(const std::string& quotedPath, const char* what);
 Error LongerThanError(const std::string& quotedPath, std::uint64_t size, std::uint64_t limit);
 // StagedFiles::commit finds a folder where a file is to go.
 Error FolderInTheWayError(const std::string& quotedPath);
+// StagedFiles::commit finds the scene being exported where a file is to go (Refused).
+Error SceneItselfError(const std::string& quotedPath);
+// StagedFiles::commit cannot move a file to its name: the start of the message.
+std::string NotMovedIntoPlaceText(const std::string& quotedPath);
 // StageFiles finds `folder` existing: it must be a folder, and empty unless it may hold files.
 Status CheckExistingExportFolder(const std::filesystem::path& folder, const std::string& quotedPath,
                                  bool isFolder, bool mayHoldFiles);

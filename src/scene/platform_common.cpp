@@ -81,6 +81,18 @@ Status CheckExistingExportFolder(const std::filesystem::path& folder, const std:
   return OkStatus();
 }
 
+Error SceneItselfError(const std::string& quotedPath) {
+  return MakeError(ErrorKind::Refused, quotedPath +
+                                           " is the scene itself; writing the export there would "
+                                           "replace it. Export into another folder. Nothing was "
+                                           "written.");
+}
+
+std::string NotMovedIntoPlaceText(const std::string& quotedPath) {
+  return "Cannot move " + quotedPath +
+         " into place (the export in the folder is incomplete; run it again)";
+}
+
 Error FolderError(const std::string& quotedPath) {
   return MakeError(ErrorKind::NotReadable, "Cannot open " + quotedPath + ": it is a folder");
 }

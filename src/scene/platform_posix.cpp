@@ -201,10 +201,7 @@ class PosixStagedFiles final : public StagedFiles {
       }
       if (static_cast<std::uint64_t>(there.st_dev) == keep.device &&
           static_cast<std::uint64_t>(there.st_ino) == keep.file) {
-        return MakeError(ErrorKind::Refused,
-                         Quoted(target) +
-                             " is the scene itself; writing the export there would replace it. "
-                             "Export into another folder. Nothing was written.");
+        return SceneItselfError(Quoted(target));
       }
     }
     const auto old = folder_ / removeFirst;
@@ -215,10 +212,7 @@ class PosixStagedFiles final : public StagedFiles {
     for (const auto& name : names) {
       // rename() replaces whatever has the name, a symbolic link included, and never follows it.
       if (::rename((staging_ / name).c_str(), (folder_ / name).c_str()) != 0) {
-        return SystemError(ErrorKind::WriteFailed,
-                           "Cannot move " + Quoted(folder_ / name) +
-                               " into place (the export in the folder is incomplete; run it "
-                               "again)",
+        return SystemError(ErrorKind::WriteFailed, NotMovedIntoPlaceText(Quoted(folder_ / name)),
                            errno);
       }
     }

@@ -594,10 +594,7 @@ class WindowsStagedFiles final : public StagedFiles {
           info.dwVolumeSerialNumber == keep.device &&
           ((static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow) ==
               keep.file) {
-        return MakeError(ErrorKind::Refused,
-                         Quoted(target) +
-                             " is the scene itself; writing the export there would replace it. "
-                             "Export into another folder. Nothing was written.");
+        return SceneItselfError(Quoted(target));
       }
     }
     const auto old = folder_ / removeFirst;
@@ -610,10 +607,7 @@ class WindowsStagedFiles final : public StagedFiles {
       // A link of that name is replaced itself; MOVEFILE_WRITE_THROUGH returns once it is on disk.
       if (!::MoveFileExW((staging_ / name).c_str(), (folder_ / name).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return SystemError(ErrorKind::WriteFailed,
-                           "Cannot move " + Quoted(folder_ / name) +
-                               " into place (the export in the folder is incomplete; run it "
-                               "again)",
+        return SystemError(ErrorKind::WriteFailed, NotMovedIntoPlaceText(Quoted(folder_ / name)),
                            ::GetLastError());
       }
     }
