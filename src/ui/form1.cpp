@@ -222,6 +222,10 @@ void Form1::setStatus(const QString& text, const QColor& colour) {
   status->setText(text);
 }
 
+void Form1::showSaved() {
+  setStatus(QStringLiteral(" **** Saved ****"), QColor(0, 128, 0));
+}
+
 void Form1::reportSelectFile() {
   setStatus(QString(), palette().color(QPalette::WindowText));
   messages_->inform(lastFailure_, QStringLiteral("****** Select File ******"));

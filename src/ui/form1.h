@@ -170,6 +170,8 @@ class Form1 : public QWidget {
   void fillDir1();
 
   void setStatus(const QString& text, const QColor& colour);
+  // " **** Saved ****" in green: the last write went through.
+  void showSaved();
   // The "Select File" message and its side effects.
   void reportSelectFile();
   // Shows a core failure with the warning icon: the "file used" message for a locked file, the

@@ -42,8 +42,6 @@
 namespace quorvex::ui {
 namespace {
 
-const QColor kSavedGreen(0, 128, 0);
-
 // A box's text as scene bytes (one byte per character in Windows-1252). A character the code page
 // cannot hold becomes '?' and is reported, so that the checks can run before it is refused.
 struct SceneText {
@@ -402,7 +400,7 @@ void Form1::ObjectInsert() {
   state_.ScriptSectionSeen = true;
   state_.DefSectionSeen = true;
   Command2_Click();
-  setStatus(QStringLiteral(" **** Saved ****"), kSavedGreen);
+  showSaved();
 
   if (Option1_->isChecked() && Check1_->isChecked()) BuildScriptOverview();
   if (Option2_->isChecked() && Check1_->isChecked()) Command1_Click();
@@ -486,7 +484,7 @@ void Form1::ObjectModify() {
   for (int i = 0; i < 4; ++i) onDisk.rotation[i] = request.rotation[i];
   // Ten values that straddle a page went through a replacement: take the file as written.
   TakeOwnWrite(scene);
-  setStatus(QStringLiteral(" **** Saved ****"), kSavedGreen);
+  showSaved();
 }
 
 }  // namespace quorvex::ui

@@ -77,7 +77,7 @@ bool Form1::saveShownScript() {
     // file as this save left it.
     TakeOwnWrite(scene);
   }
-  setStatus(QStringLiteral(" **** Saved ****"), QColor(0, 128, 0));
+  showSaved();
 
   if (Option1_->isChecked() && Check1_->isChecked()) BuildScriptOverview();
   if (Option2_->isChecked() && Check1_->isChecked()) Command1_Click();

@@ -66,7 +66,7 @@ void Form1::List2_Click() {
     // The save or the insertion that asked for the reload was written; its row is on show again.
     // (Without a script the row says " ---- No Script ---- " instead.)
     if (scene.shownScript && scene.shownScript->row == List2_->currentRow()) {
-      setStatus(QStringLiteral(" **** Saved ****"), QColor(0, 128, 0));
+      showSaved();
     }
   }
 }
