@@ -56,11 +56,11 @@ Status CheckIsLoadedScene(const LoadedScene& scene, const std::filesystem::path&
   if (!scene.loaded() || selected.lexically_normal() != scene.path.lexically_normal()) {
     return MakeError(ErrorKind::Refused, QuotedPath(selected) + " is not the loaded scene.");
   }
-  const Result<FileIdentity> now = IdentityOf(selected);
-  if (!now) return ChangedOnDisk(now.error().message);
-  if (*now != scene.identity) return ChangedOnDisk(QuotedPath(selected) + " is another file now");
   const Result<FileStamp> stamp = StampOf(selected);
   if (!stamp) return ChangedOnDisk(stamp.error().message);
+  if (stamp->identity != scene.identity) {
+    return ChangedOnDisk(QuotedPath(selected) + " is another file now");
+  }
   if (*stamp != scene.stamp()) {
     return ChangedOnDisk(QuotedPath(selected) +
                          " was written by another program since it was loaded; press \"Start\" "
