@@ -164,7 +164,7 @@ void Form1::connectHandlers() {
 }
 
 void Form1::Form_load() {
-  state_.Scene.objectsRead = false;  // ObjectParamsLoaded: no object parameters read yet
+  state_.takeScene(LoadedScene{});  // ObjectParamsLoaded: no object parameters read yet
   Check1_->setChecked(true);
   Option1_->setChecked(true);
   Option2_->setChecked(false);

@@ -241,10 +241,7 @@ void Form1::Slider1_Click() {
   const RotationPair rotation = RotationForDegrees(v);
   // Only a row of the list can receive it; without one the rotation is still the new object's.
   const int row = List2_->currentRow();
-  if (row < List2_->count() && state_.Scene.hasRow(row)) {
-    state_.EntryRotationA[static_cast<std::size_t>(row)] = rotation.a;
-    state_.EntryRotationC[static_cast<std::size_t>(row)] = rotation.c;
-  }
+  if (row < List2_->count()) state_.setDialRotation(row, rotation);
   state_.CurrentRotationA = rotation.a;
   state_.CurrentRotationC = rotation.c;
 }
@@ -409,24 +406,22 @@ void Form1::ObjectInsert() {
 void Form1::ObjectModify() {
   const QString changing = QStringLiteral("Changing");
   const int r = List2_->currentRow();
-  LoadedScene& scene = state_.Scene;
+  const LoadedScene& scene = state_.Scene;
   if (r >= List2_->count() || !scene.hasRow(r)) {
     messages_->inform(changing, QStringLiteral("Select an object"));
     return;
   }
-  RowObject& object = scene.objects[static_cast<std::size_t>(r)];
   // Only an object that the parameter scan found in the loaded scene has a place to write to.
-  if (r == state_.FirstStandaloneScriptRow || !scene.objectsRead || !object.stored ||
-      object.translationPos != object.stored->translationPos ||
-      object.name != scene.catalogue.rows[static_cast<std::size_t>(r)].name) {
+  const RowObject& object = scene.objects[static_cast<std::size_t>(r)];
+  if (r == state_.FirstStandaloneScriptRow || !scene.objectsRead || !object) {
     messages_->inform(changing, QStringLiteral("No object to change"));
     return;
   }
 
   // The six boxes, checked as insertion checks them. A box that still shows the stored value
   // keeps that value exactly: the text shows only 7 significant digits.
-  const float stored[6] = {object.translationX, object.translationY, object.translationZ,
-                           object.sizeX,        object.sizeY,        object.sizeZ};
+  const float stored[6] = {object->translation[0], object->translation[1], object->translation[2],
+                           object->size[0],        object->size[1],        object->size[2]};
   float values[6] = {};
   for (int i = 0; i < 6; ++i) {
     const QString text = Text_[static_cast<std::size_t>(5 + i)]->text();
@@ -457,33 +452,30 @@ void Form1::ObjectModify() {
 
   if (!messages_->askYesNo(changing, QStringLiteral("Want to change parameter?"))) return;
 
-  // Everything as stored, B and D included; then what the user set.
-  ModifyRequest request = ModifyRequestFrom(*object.stored, scene.length);
+  // Everything as stored, B and D included; then what the user set: the boxes, and the rotation
+  // when the dial was set for the row.
+  ModifyRequest request = ModifyRequestFrom(*object, scene.length);
   for (int i = 0; i < 3; ++i) {
     request.translation[i] = values[i];
     request.size[i] = values[3 + i];
   }
-  request.rotation[0] = std::bit_cast<std::uint32_t>(object.rotationA);
-  request.rotation[2] = std::bit_cast<std::uint32_t>(object.rotationC);
+  if (const std::optional<RotationPair> dial = state_.dialRotation(r)) {
+    request.rotation[0] = std::bit_cast<std::uint32_t>(dial->a);
+    request.rotation[2] = std::bit_cast<std::uint32_t>(dial->c);
+  }
   Result<WriteMode> written = ModifyObject(scene.path, request);
   if (!written) {
-    reportFailure(written.error());  // the scene and the row's values are unchanged
+    reportFailure(written.error());  // the scene and what the dial set are unchanged
     return;
   }
-  object.translationX = values[0];
-  object.translationY = values[1];
-  object.translationZ = values[2];
-  object.sizeX = values[3];
-  object.sizeY = values[4];
-  object.sizeZ = values[5];
-  ObjectParams& onDisk = *object.stored;
+  ObjectParams onDisk = *object;
   for (int i = 0; i < 3; ++i) {
     onDisk.translation[i] = request.translation[i];
     onDisk.size[i] = request.size[i];
   }
   for (int i = 0; i < 4; ++i) onDisk.rotation[i] = request.rotation[i];
   // Ten values that straddle a page went through a replacement: take the file as written.
-  TakeOwnWrite(scene);
+  state_.takeOwnWrite({onDisk});
   showSaved();
 }
 

@@ -135,21 +135,28 @@ void InsertPanelTest::openingAndClosingFollowTheTable() {
 void InsertPanelTest::tickingTwiceScansOnce() {
   Session s;
   s.load();
-  QVERIFY(!s.form->state().ObjectParamsLoaded);  // the panel was closed during the load
-  s.setPanel(true);
-  QVERIFY(s.form->state().ObjectParamsLoaded);
   const int brenna = s.rowOf(QStringLiteral("Brenna"));
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
-  QVERIFY(s.form->state().EntryTranslationPos[brenna] > 0);
+  const auto shownX = [&] {
+    s.list2()->setCurrentRow(-1);
+    s.list2()->setCurrentRow(brenna);
+    return s.text(5)->text();
+  };
+  QCOMPARE(shownX(), QStringLiteral("0"));  // the panel was closed during the load
+  s.setPanel(true);
+  QCOMPARE(shownX(), QStringLiteral("14"));
   QVERIFY(!s.get<QProgressBar>(QStringLiteral("ProgressBar3"))->isVisibleTo(s.form.get()));
 
-  s.form->state().EntryTranslationX[brenna] = 999.0f;  // a second scan would read 14 again
+  // Another program changes the value in place: only a second scan would read it.
+  Bytes changed = s.bytes();
+  const float x = 999.0f;
+  std::memcpy(changed.data() + s.form->state().EntryTranslationPos[brenna] - 1, &x, 4);
+  quorvex::testing::WriteFile(s.path.toStdString(), changed);
   s.setPanel(false);
   s.setPanel(true);
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 999.0f);
+  QCOMPARE(shownX(), QStringLiteral("14"));
 
   s.load();  // "Start" with the panel open loads the new scene's parameters in the scan
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
+  QCOMPARE(shownX(), QStringLiteral("999"));
 }
 
 void InsertPanelTest::openingAfterLoadShowsTheSelectedObjectsValues() {
@@ -521,11 +528,7 @@ void InsertPanelTest::modifyRefusesWithoutARecordedObject() {
   s.list2()->setCurrentRow(s.form->state().FirstStandaloneScriptRow);
   refused(changing, QStringLiteral("No object to change"));
 
-  // A standalone script with a position left from some other scene.
-  const int timer = s.rowOf(QStringLiteral("timer"));
-  s.list2()->setCurrentRow(timer);
-  s.form->state().EntryTranslationPos[timer] = s.form->state().EntryTranslationPos[0];
-  s.form->state().EntryObjectName[timer] = "timer";
+  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("timer")));  // a script without an object
   refused(changing, QStringLiteral("No object to change"));
 
   s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Oskar")));
