@@ -268,40 +268,6 @@ class Form1Test : public QObject {
     }
   }
 
-  // Not a check: with QUORVEX_SCREENSHOT set to a file name, saves a picture of the grown window
-  // with a scene loaded and a script shown (scripts/screenshot-resized.sh).
-  void screenshotOfTheGrownWindow() {
-    const QString target = qEnvironmentVariable("QUORVEX_SCREENSHOT");
-    if (target.isEmpty()) QSKIP("QUORVEX_SCREENSHOT is not set");
-    SceneSpec spec;
-    spec.headerChunks = quorvex::testing::DefaultHeaderChunks();
-    const auto def = [](ByteString name, std::optional<ByteString> script) {
-      quorvex::testing::Definition d;
-      d.name = std::move(name);
-      d.script = std::move(script);
-      return d;
-    };
-    spec.definitions = {
-        def("Keeper_Hal",
-            "// The keeper climbs to the lamp at dusk\r\nset_flag 3, 0\r\n"
-            "find_person 0, \"Keeper_Hal\"\r\nlabel 1\r\n  walk_to 0, 120.5, 4, -36\r\n"
-            "  wait 1500\r\n  if_flag 3, 1, 2\r\ngoto 1\r\nlabel 2\r\n"
-            "say 0, \"The lamp is lit.\"  // heard by the ferry\r\nend\r\n"),
-        def("Ferry", std::nullopt),
-        def("Harbour_Gate", "open_gate 1\r\nwait 8000\r\nclose_gate 1\r\nend\r\n"),
-        def("Fisher_Ola", "find_person 0, \"Fisher_Ola\"\r\nsit_down 0\r\nend\r\n"),
-        def("Crate_07", std::nullopt)};
-    spec.scripts = {{"nightfall", "set_light 0.2\r\nset_flag 3, 1\r\nend\r\n"},
-                    {"tide_timer", "label 1\r\n  wait 60000\r\ngoto 1\r\n"}};
-    QVERIFY(open(spec));
-    form_->resize(1200, 800);
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_));
-    QVERIFY(startAndScan());
-    QTest::qWait(200);
-    QVERIFY(form_->grab().save(target));
-  }
-
   void startScansRowsMarksStatusAndOverview() {
     QVERIFY(openTestScene());
     QListWidget* list = list2();

@@ -85,7 +85,6 @@ class InsertPanelTest : public QObject {
   void drawRotationDialRoundsTheSliderOnly();
   void sliderClickStoresForRowAndAsCurrent();
   void sliderClickWithoutRowStoresOnlyCurrent();
-  void screenshotForTheReadme();
 };
 
 void InsertPanelTest::openingAndClosingFollowTheTable() {
@@ -626,26 +625,6 @@ void InsertPanelTest::sliderClickWithoutRowStoresOnlyCurrent() {
   QCOMPARE(s.form->state().CurrentRotationC, 0.8660254f);
   QVERIFY(rotationsA() == untouched);
   QCOMPARE(MovingEnd(s, "Line12").x, 2880 + 130);
-}
-
-// Not a check: with QUORVEX_SCREENSHOT set to a file name, shows the window in the state the
-// README's walk-through reaches and saves a picture of it (scripts/screenshot-insert-panel.sh).
-void InsertPanelTest::screenshotForTheReadme() {
-  const QString target = qEnvironmentVariable("QUORVEX_SCREENSHOT");
-  if (target.isEmpty()) QSKIP("QUORVEX_SCREENSHOT is not set");
-  Session s;
-  s.form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(s.form.get()));
-  s.load();
-  s.setPanel(true);
-  s.option(3)->click();
-  s.fill(QStringLiteral("Teodrina"), {"12.5", "0", "-30", "1", "1", "1"});
-  s.slider()->setValue(30);
-  s.form->Slider1_Click();
-  QTest::qWait(200);
-  // The middle and right columns: the file browser would only show the folders of the machine.
-  const int left = s.get<QWidget>(QStringLiteral("Frame1"))->x() - 8;
-  QVERIFY(s.form->grab(QRect(left, 0, s.form->width() - left, s.form->height())).save(target));
 }
 
 QTEST_MAIN(InsertPanelTest)
