@@ -6,16 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD_DIR="${BUILD_DIR:-build/screenshot}"
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_BUILD_UI=ON \
-  -DQUORVEX_BUILD_TESTS=ON >/dev/null
-cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target quorvex_ui_insert_panel_test
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_BUILD_UI=ON >/dev/null
+cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target quorvex-window-picture
 
 mkdir -p docs
-export QUORVEX_SCREENSHOT="$PWD/docs/insert-panel.png"
-test_binary="$BUILD_DIR/tests/ui/quorvex_ui_insert_panel_test"
+picture=("$BUILD_DIR/scripts/window-picture/quorvex-window-picture" --insert-panel
+  "$PWD/docs/insert-panel.png" samples/demo/scene2.bin)
 if command -v xvfb-run >/dev/null; then
-  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$test_binary" screenshotForTheReadme
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "${picture[@]}"
 else
-  QT_QPA_PLATFORM=offscreen "$test_binary" screenshotForTheReadme
+  QT_QPA_PLATFORM=offscreen "${picture[@]}"
 fi
-echo "wrote $QUORVEX_SCREENSHOT"

@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 
 BUILD_DIR="${BUILD_DIR:-build/release}"
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DQUORVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target quorvex
+cmake --build "$BUILD_DIR" -j "${JOBS:-2}" --target quorvex-window-picture
 
 mkdir -p docs
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1366x768x24 -dpi 96" \
-  "$BUILD_DIR/src/ui/quorvex" --demo-screenshot "$PWD/docs/screenshot.png" samples/demo/scene2.bin
+  "$BUILD_DIR/scripts/window-picture/quorvex-window-picture" "$PWD/docs/screenshot.png" \
+  samples/demo/scene2.bin

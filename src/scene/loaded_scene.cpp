@@ -108,20 +108,9 @@ void RecordObjectParams(LoadedScene& scene, const std::vector<ObjectParams>& mat
   for (const ObjectParams& match : matches) {
     if (match.row < 0 || static_cast<std::size_t>(match.row) >= scene.objects.size()) continue;
     RowObject& row = scene.objects[static_cast<std::size_t>(match.row)];
-    row.name = match.name;
-    row.translationPos = match.translationPos;
-    row.translationX = match.translation[0];
-    row.translationY = match.translation[1];
-    row.translationZ = match.translation[2];
-    row.rotationA = match.rotationA();
-    row.rotationB = match.rotation[1];
-    row.rotationC = match.rotationC();
-    row.rotationD = match.rotation[3];
-    row.sizeX = match.size[0];
-    row.sizeY = match.size[1];
-    row.sizeZ = match.size[2];
-    if (match.model) row.model = *match.model;  // an object without one keeps the row's model
-    row.stored = match;
+    ObjectParams recorded = match;
+    if (!recorded.model && row) recorded.model = row->model;  // the row keeps its model
+    row = std::move(recorded);
   }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The scene a front end has loaded: what its last catalogue scan saw (the file's full path,
-// identity and length, the catalogue), the parameters of the scene objects named like its rows
-// once they have been read, and the script text on show.
+// identity and length, the catalogue) and the parameters of the scene objects named like its rows
+// once they have been read. It holds what the file holds, nothing a user has typed or set: a
+// front end keeps its pending edits apart, and changes a loaded scene only to follow the file
+// (the object-parameter scan, and its own writes).
 //
 // The positions of a catalogue belong to the file they were read from. Every later read goes
 // through the loaded scene and reopens that file, checking that it is still the same file with the
@@ -22,28 +24,11 @@
 
 namespace quorvex {
 
-// The object parameters of one catalogue row: the scene object whose name equals the row's name.
-// All zero and empty until the object-parameter scan matches an object to the row.
-struct RowObject {
-  ByteString name;
-  ByteString model;
-  Pos translationPos = 0;
-  float translationX = 0, translationY = 0, translationZ = 0;
-  float rotationA = 0;          // may hold what the rotation dial set for the row
-  std::uint32_t rotationB = 0;  // raw bits, written back unchanged
-  float rotationC = 0;          // may hold what the rotation dial set for the row
-  std::uint32_t rotationD = 0;  // raw bits, written back unchanged
-  float sizeX = 0, sizeY = 0, sizeZ = 0;
-  // What the scene holds at translationPos as far as this program knows: the values the scan read,
-  // or those a modification wrote since. Absent when no object was matched.
-  std::optional<ObjectParams> stored;
-};
-
-// The script of a row as it was read for showing.
-struct ShownScript {
-  int row = -1;
-  ByteString text;
-};
+// The object of one catalogue row as the scene holds it: the scene object whose name equals the
+// row's name, as the object-parameter scan read it, or with the values this program wrote there
+// since. Its model is the row's: an object that gives none keeps the model of an earlier match.
+// Absent until the scan matches an object to the row.
+using RowObject = std::optional<ObjectParams>;
 
 struct LoadedScene {
   std::filesystem::path path;  // empty: nothing is loaded
@@ -54,7 +39,6 @@ struct LoadedScene {
   Catalogue catalogue;
   std::vector<RowObject> objects;  // one per catalogue row
   bool objectsRead = false;        // the object-parameter scan has run to its end
-  std::optional<ShownScript> shownScript;
 
   bool loaded() const { return !path.empty(); }
   int rowCount() const { return static_cast<int>(catalogue.rows.size()); }
@@ -93,7 +77,8 @@ void TakeOwnWrite(LoadedScene& scene);
 // ChangedOnDisk when the length found there is not the one the scan read.
 Result<ByteString> ReadRowScript(const LoadedScene& scene, int row);
 
-// Records what the object-parameter scan found; a later match of a row overwrites an earlier one.
+// Records what the object-parameter scan found, or the values this program wrote into those
+// objects; a later match of a row overwrites an earlier one.
 void RecordObjectParams(LoadedScene& scene, const std::vector<ObjectParams>& matches);
 
 }  // namespace quorvex

@@ -164,7 +164,7 @@ void Form1::connectHandlers() {
 }
 
 void Form1::Form_load() {
-  state_.Scene.objectsRead = false;  // ObjectParamsLoaded: no object parameters read yet
+  state_.takeScene(LoadedScene{});  // ObjectParamsLoaded: no object parameters read yet
   Check1_->setChecked(true);
   Option1_->setChecked(true);
   Option2_->setChecked(false);
@@ -309,21 +309,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
-}
-
-void Form1::setParameterFieldsLocked(bool locked) {
-  for (int number = 5; number <= 10; ++number) {
-    setBoxLocked(Text_[static_cast<std::size_t>(number)], locked);
-  }
-  Slider1_->setEnabled(!locked);
-}
-
-void Form1::clearCategoryOptions() {
-  categoryGroup_->setExclusive(false);
-  for (int number = 3; number <= 10; ++number) {
-    Option_[static_cast<std::size_t>(number)]->setChecked(false);
-  }
-  categoryGroup_->setExclusive(true);
 }
 
 }  // namespace quorvex::ui

@@ -10,7 +10,9 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "objects/categories.h"
 #include "scene/result.h"
 #include "scene/scene_image.h"
 #include "ui/form_state.h"
@@ -94,7 +96,8 @@ class Form1 : public QWidget {
   void File1_PathChange();
   void File1_DblClick();
 
-  // The insert panel (form1_insert.cpp).
+  // The insert panel (form1_panel.cpp), its categories (form1_categories.cpp), the rotation
+  // (form1_rotation.cpp), insertion (form1_insert.cpp) and modification (form1_modify.cpp).
   void Check2_Click();
   void Option3_Click();
   void Option4_Click();
@@ -187,10 +190,13 @@ class Form1 : public QWidget {
   void scheduleOverview();
   void setParameterFieldsLocked(bool locked);
   void clearCategoryOptions();
-  // The insert panel's helpers (form1_insert.cpp).
+  // The insert panel's helpers.
   void loadObjectParametersOnce();
   void showObjectParameters(int row);
   void chooseCategory(int option);
+  // The category of the option button selected, in the order insertion tests them; none when no
+  // button is selected.
+  std::optional<Category> chosenCategory() const;
   void setBoxLocked(QLineEdit* box, bool locked);
   void redrawDial(double w);
   // Keeps the window responsive inside a long loop: handles pending events once 10 ms have passed

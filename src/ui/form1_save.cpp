@@ -22,8 +22,9 @@ bool Form1::saveShownScript() {
   const QString org = Text2_[0]->text();
   if (org.isEmpty() || org == QLatin1String("0")) return false;  // no script shown
   const int r = List2_->currentRow();
-  LoadedScene& scene = state_.Scene;
-  if (!scene.shownScript || scene.shownScript->row != r) return false;  // none of the scene's
+  const LoadedScene& scene = state_.Scene;
+  std::optional<ShownScript>& shown = state_.ScriptOnShow;
+  if (!shown || shown->row != r) return false;  // none of the scene's
 
   bool orgIsNumber = false;
   const std::int32_t loadedLength = org.toInt(&orgIsNumber);
@@ -51,7 +52,7 @@ bool Form1::saveShownScript() {
   target->loadedLength = loadedLength;
   target->sceneLength = scene.length;
   // The file must still hold the text as it was loaded: another program's edit is not overwritten.
-  target->loadedText = scene.shownScript->text;
+  target->loadedText = shown->text;
   Result<WriteMode> saved = SaveScript(scene.path, *target, text.bytes);
   if (!saved) {
     // Nothing was written; the text stays in the box, still "--- Not Saved! ---".
@@ -71,11 +72,11 @@ bool Form1::saveShownScript() {
     state_.DefSectionSeen = true;
     Command2_Click();
   } else {
-    scene.shownScript->text = text.bytes;  // what the file holds there now
+    shown->text = text.bytes;  // what the file holds there now
     // A change beyond one page went through a replacement: the scene is a new file now, with a new
     // write time either way. The loaded positions still hold, and the next action must find the
     // file as this save left it.
-    TakeOwnWrite(scene);
+    state_.takeOwnWrite();
   }
   showSaved();
 

@@ -33,7 +33,7 @@ void Form1::Command2_Click() {
   // Nothing is loaded until the scan has read the file again: the positions of the old catalogue
   // must not be used meanwhile (a save or an insertion has just moved them).
   overviewTimer_->stop();
-  state_.Scene = LoadedScene{};
+  state_.takeScene(LoadedScene{});
   Text1_->clearBytes();
   List2_->clear();
   setStatus(Text2_[2]->text(), palette().color(QPalette::WindowText));
@@ -128,7 +128,7 @@ void Form1::ScanScene() {
       }
       catalogue = std::move(*scanned);
     }
-    state_.Scene = MakeLoadedScene(*file, std::move(catalogue));
+    state_.takeScene(MakeLoadedScene(*file, std::move(catalogue)));
     state_.ScriptSectionSeen = state_.Scene.catalogue.flags.scriptSectionSeen;
     state_.DefSectionSeen = state_.Scene.catalogue.flags.defSectionSeen;
 
@@ -170,7 +170,7 @@ void Form1::ScanScene() {
 }
 
 void Form1::ScanObjectParameters(const SceneImage* openImage) {
-  LoadedScene& scene = state_.Scene;
+  const LoadedScene& scene = state_.Scene;
   if (!scene.loaded()) return;  // no rows to match the objects with
   std::unique_ptr<SceneFile> ownFile;
   SceneImage ownImage;
@@ -207,14 +207,13 @@ void Form1::ScanObjectParameters(const SceneImage* openImage) {
     return;
   }
   const ObjectScanResult& result = *scanned;
-  RecordObjectParams(scene, result.matches);
+  state_.takeObjectParams(result.matches, !result.error);
   if (!result.matches.empty()) {
     // A new object gets the rotation of the last object read until the dial is used.
     state_.CurrentRotationA = result.matches.back().rotationA();
     state_.CurrentRotationC = result.matches.back().rotationC();
   }
   if (result.error) return;  // a damaged object: what was read before it stands
-  scene.objectsRead = true;
   ProgressBar3_->hide();
 }
 

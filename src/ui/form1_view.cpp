@@ -15,7 +15,7 @@ namespace quorvex::ui {
 void Form1::List2_Click() {
   if (state_.Busy) return;
   const int r = List2_->currentRow();
-  LoadedScene& scene = state_.Scene;
+  const LoadedScene& scene = state_.Scene;
   // The row's positions belong to the loaded scene, whatever File1 shows now.
   if (!scene.hasRow(r)) return;
 
@@ -29,7 +29,7 @@ void Form1::List2_Click() {
     Text2_[0]->clear();
     Text2_[1]->clear();
   };
-  scene.shownScript.reset();
+  state_.ScriptOnShow.reset();
   if (state_.EntryChecked[static_cast<std::size_t>(r)]) {
     // Only this row's script is read: its length and text at the position the scan recorded, from
     // the loaded file, once it is known to be still that file with that length.
@@ -50,8 +50,8 @@ void Form1::List2_Click() {
     Text2_[0]->setText(length);
     Text2_[1]->setText(length);
     // Kept as loaded: Save hands it to the core, which writes only over this text.
-    scene.shownScript = ShownScript{r, std::move(*text)};
-    Text1_->setBytes(scene.shownScript->text);  // runs Text1_Change
+    state_.ScriptOnShow = ShownScript{r, std::move(*text)};
+    Text1_->setBytes(state_.ScriptOnShow->text);  // runs Text1_Change
   } else {
     showNoScript();
   }
@@ -65,7 +65,7 @@ void Form1::List2_Click() {
     state_.ReloadPending = false;
     // The save or the insertion that asked for the reload was written; its row is on show again.
     // (Without a script the row says " ---- No Script ---- " instead.)
-    if (scene.shownScript && scene.shownScript->row == List2_->currentRow()) {
+    if (state_.ScriptOnShow && state_.ScriptOnShow->row == List2_->currentRow()) {
       showSaved();
     }
   }

@@ -3,18 +3,26 @@
 // state.
 //
 // What describes the loaded scene lives in one place, `Scene`: the file's path, identity and
-// length, the catalogue, the object parameters and the script on show. The names the handlers use
-// for it (`SceneLength`, `EntryName`, `ScriptLengthPos`, `EntryTranslationX`, ...) are views of
+// length, the catalogue and the object parameters, as the file holds them. The names the handlers
+// use for it (`SceneLength`, `EntryName`, `ScriptLengthPos`, `EntryTranslationX`, ...) are views of
 // that object, not copies: a per-row name is indexed by the row of the script list List2, and a new
 // load replaces the whole scene at once, so no row can keep values of an earlier scene.
+//
+// The handlers read `Scene` only. What the user has set but not written (the rotation the dial set
+// for a row) and the script on show are the window's own edit state beside it; they belong to the
+// loaded scene and go with it when another load replaces it.
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "objects/rotation.h"
 #include "scene/catalogue.h"
 #include "scene/loaded_scene.h"
+#include "scene/object_params.h"
 #include "scene/scene_image.h"
 #include "script/search.h"
 
@@ -50,16 +58,52 @@ class CatalogueColumn {
   T CatalogueRow::*field_;
 };
 
-// One object parameter of every catalogue row: `column[row]` (the row must exist).
+// One object parameter of every catalogue row, as the scene holds it: `column[row]` (the row must
+// exist); zero or empty while no object matched the row.
 template <class T>
 class ObjectColumn {
  public:
-  ObjectColumn(LoadedScene* scene, T RowObject::*field) : scene_(scene), field_(field) {}
-  T& operator[](std::size_t row) const { return scene_->objects.at(row).*field_; }
+  using Getter = T (*)(const ObjectParams&);
+  ObjectColumn(const LoadedScene* scene, Getter get) : scene_(scene), get_(get) {}
+  T operator[](std::size_t row) const {
+    const RowObject& object = scene_->objects.at(row);
+    return object ? get_(*object) : T{};
+  }
 
  private:
-  LoadedScene* scene_;
-  T RowObject::*field_;
+  const LoadedScene* scene_;
+  Getter get_;
+};
+
+// The rotations the dial set for rows of the loaded scene, by row; not yet written.
+using DialRotations = std::map<int, RotationPair>;
+
+// Rotation value A or C of every catalogue row: what the rotation dial set for the row since the
+// scene was loaded, or else what the scene holds.
+class RotationColumn {
+ public:
+  RotationColumn(const LoadedScene* scene, const DialRotations* dial, float RotationPair::*part,
+                 float (ObjectParams::*stored)() const)
+      : scene_(scene), dial_(dial), part_(part), stored_(stored) {}
+  float operator[](std::size_t row) const {
+    const RowObject& object = scene_->objects.at(row);
+    if (const auto set = dial_->find(static_cast<int>(row)); set != dial_->end()) {
+      return set->second.*part_;
+    }
+    return object ? ((*object).*stored_)() : 0.0f;
+  }
+
+ private:
+  const LoadedScene* scene_;
+  const DialRotations* dial_;
+  float RotationPair::*part_;
+  float (ObjectParams::*stored_)() const;
+};
+
+// The script of a row as it was read for showing.
+struct ShownScript {
+  int row = -1;
+  ByteString text;
 };
 
 struct FormState {
@@ -68,9 +112,39 @@ struct FormState {
   FormState(const FormState&) = delete;
   FormState& operator=(const FormState&) = delete;
 
-  // The scene that the last catalogue scan loaded; nothing is loaded before the first scan, after
-  // "Start" and after a failed scan.
-  LoadedScene Scene;
+ private:
+  LoadedScene scene_;
+  DialRotations dialRotations_;
+
+ public:
+  // The scene that the last catalogue scan loaded, as the file holds it; nothing is loaded before
+  // the first scan, after "Start" and after a failed scan. Read-only: it changes only through the
+  // three calls below.
+  const LoadedScene& Scene = scene_;
+
+  // A catalogue scan's scene, or LoadedScene{} for none. The edit state of the old scene (the
+  // rotations the dial set, the script on show) goes with it.
+  void takeScene(LoadedScene scene) {
+    scene_ = std::move(scene);
+    dialRotations_.clear();
+    ScriptOnShow.reset();
+  }
+  // What the object-parameter scan read, `complete` when it ran to its end. A row it reads shows
+  // the rotation read, not one the dial set before.
+  void takeObjectParams(const std::vector<ObjectParams>& read, bool complete) {
+    RecordObjectParams(scene_, read);
+    for (const ObjectParams& object : read) dialRotations_.erase(object.row);
+    if (complete) scene_.objectsRead = true;
+  }
+  // After this program's write that kept every loaded position valid: the scene takes the file's
+  // new stamp and the values `written` into its objects, which have nothing pending then.
+  void takeOwnWrite(const std::vector<ObjectParams>& written = {}) {
+    takeObjectParams(written, false);
+    TakeOwnWrite(scene_);
+  }
+
+  // The script on show, as it was read: what "Save" may write over.
+  std::optional<ShownScript> ScriptOnShow;
 
   // File1's folder + separator + File1's selected name, taken afresh where the selection matters.
   std::string ScenePath;
@@ -110,20 +184,41 @@ struct FormState {
   int ReselectRow = 0;
 
   // Object parameters of the scene object whose name equals the row's name.
-  ObjectColumn<ByteString> EntryObjectName{&Scene, &RowObject::name};
-  ObjectColumn<ByteString> EntryModelName{&Scene, &RowObject::model};
-  ObjectColumn<Pos> EntryTranslationPos{&Scene, &RowObject::translationPos};
-  ObjectColumn<float> EntryTranslationX{&Scene, &RowObject::translationX};
-  ObjectColumn<float> EntryTranslationY{&Scene, &RowObject::translationY};
-  ObjectColumn<float> EntryTranslationZ{&Scene, &RowObject::translationZ};
-  ObjectColumn<float> EntryRotationA{&Scene, &RowObject::rotationA};
-  ObjectColumn<std::uint32_t> EntryRotationB{&Scene, &RowObject::rotationB};
-  ObjectColumn<float> EntryRotationC{&Scene, &RowObject::rotationC};
-  ObjectColumn<std::uint32_t> EntryRotationD{&Scene, &RowObject::rotationD};
-  ObjectColumn<float> EntrySizeX{&Scene, &RowObject::sizeX};
-  ObjectColumn<float> EntrySizeY{&Scene, &RowObject::sizeY};
-  ObjectColumn<float> EntrySizeZ{&Scene, &RowObject::sizeZ};
+  ObjectColumn<ByteString> EntryObjectName{&Scene, [](const ObjectParams& o) { return o.name; }};
+  ObjectColumn<ByteString> EntryModelName{
+      &Scene, [](const ObjectParams& o) { return o.model.value_or(ByteString()); }};
+  ObjectColumn<Pos> EntryTranslationPos{&Scene,
+                                        [](const ObjectParams& o) { return o.translationPos; }};
+  ObjectColumn<float> EntryTranslationX{&Scene,
+                                        [](const ObjectParams& o) { return o.translation[0]; }};
+  ObjectColumn<float> EntryTranslationY{&Scene,
+                                        [](const ObjectParams& o) { return o.translation[1]; }};
+  ObjectColumn<float> EntryTranslationZ{&Scene,
+                                        [](const ObjectParams& o) { return o.translation[2]; }};
+  RotationColumn EntryRotationA{&Scene, &dialRotations_, &RotationPair::a,
+                                &ObjectParams::rotationA};
+  ObjectColumn<std::uint32_t> EntryRotationB{&Scene,
+                                             [](const ObjectParams& o) { return o.rotation[1]; }};
+  RotationColumn EntryRotationC{&Scene, &dialRotations_, &RotationPair::c,
+                                &ObjectParams::rotationC};
+  ObjectColumn<std::uint32_t> EntryRotationD{&Scene,
+                                             [](const ObjectParams& o) { return o.rotation[3]; }};
+  ObjectColumn<float> EntrySizeX{&Scene, [](const ObjectParams& o) { return o.size[0]; }};
+  ObjectColumn<float> EntrySizeY{&Scene, [](const ObjectParams& o) { return o.size[1]; }};
+  ObjectColumn<float> EntrySizeZ{&Scene, [](const ObjectParams& o) { return o.size[2]; }};
   SceneValue<bool> ObjectParamsLoaded{&Scene, [](const LoadedScene& s) { return s.objectsRead; }};
+
+  // Slider1_Click: the rotation the dial set for `row` of the loaded scene, written by the next
+  // "Insert/Modify" of the row's object.
+  void setDialRotation(int row, RotationPair rotation) {
+    if (Scene.hasRow(row)) dialRotations_[row] = rotation;
+  }
+  // What the dial set for `row` since the scene was loaded, if anything.
+  std::optional<RotationPair> dialRotation(int row) const {
+    const auto set = dialRotations_.find(row);
+    if (set == dialRotations_.end()) return std::nullopt;
+    return set->second;
+  }
 
   // Rotation given to a new object.
   float CurrentRotationA = 0.0f;

@@ -2,15 +2,11 @@
 // user still presses "Start" to load it.
 //
 //   quorvex [scene2.bin]
-//   quorvex --demo-screenshot OUT.png scene2.bin
-//       loads the scene, shows its second row and saves a picture of the window (documentation).
 //   quorvex --help, quorvex --version
 //       answered before the window toolkit starts, so without a display (the manual page is made
 //       from them at build time).
 #include <QApplication>
-#include <QListWidget>
 #include <QStringList>
-#include <QTimer>
 #include <cstdio>
 #include <string_view>
 
@@ -30,31 +26,9 @@ constexpr const char* kUsage =
     "Options:\n"
     "  -h, --help     display this help and exit\n"
     "      --version  output version information and exit\n"
-    "      --demo-screenshot OUT.png SCENE  load SCENE, show its second row,\n"
-    "                                       save a picture of the window as\n"
-    "                                       OUT.png and exit\n"
     "\n"
     "The window also takes the options of its toolkit, such as -platform and -style.\n"
     "quorvex-cli does the same work from the command line.\n";
-
-// Presses "Start", waits for the deferred scan, shows a row, then grabs the window and quits.
-void TakeDemoScreenshot(quorvex::ui::Form1& window, const QString& target) {
-  window.Command2_Click();
-  auto* poll = new QTimer(&window);
-  QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, target] {
-    auto* list = window.findChild<QListWidget*>(QStringLiteral("List2"));
-    if (window.state().Busy || list->count() == 0) return;
-    poll->stop();
-    list->setCurrentRow(list->count() > 1 ? 1 : 0);
-    QTimer::singleShot(300, &window, [&window, target] {
-      const bool saved = window.grab().save(target);
-      std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "wrote" : "could not write",
-                   qPrintable(target));
-      QApplication::exit(saved ? 0 : 2);
-    });
-  });
-  poll->start(100);
-}
 
 }  // namespace
 
@@ -75,24 +49,17 @@ int main(int argc, char* argv[]) {
 
   QStringList args = QApplication::arguments();
   args.removeFirst();
-  QString screenshot;
-  if (args.size() >= 2 && args.first() == QLatin1String("--demo-screenshot")) {
-    screenshot = args.at(1);
-    args.remove(0, 2);
+  // The toolkit has taken its own options out: anything else that looks like one is not a scene.
+  if (!args.isEmpty() && args.first().startsWith(QLatin1Char('-'))) {
+    std::fprintf(stderr, "quorvex: unknown option %s\nTry 'quorvex --help' for more information.\n",
+                 qPrintable(args.first()));
+    return 2;
   }
-
   quorvex::ui::Form1 window;
   if (!args.isEmpty() && !window.selectScene(args.first())) {
     std::fprintf(stderr, "quorvex: %s is not a \"*.bin\" file that can be selected\n",
                  qPrintable(args.first()));
   }
   window.show();
-  if (!screenshot.isEmpty()) {
-    if (args.isEmpty()) {
-      std::fprintf(stderr, "quorvex: --demo-screenshot needs a scene file\n");
-      return 1;
-    }
-    TakeDemoScreenshot(window, screenshot);
-  }
   return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "ui/scene_text.h"
 
+#include <QList>
 #include <cmath>
 
 #include "scene/text_codec.h"
@@ -13,6 +14,19 @@ QString FromSceneBytes(std::string_view bytes) {
     text.append(QChar(static_cast<char16_t>(Cp1252ToUnicode(static_cast<std::uint8_t>(b)))));
   }
   return text;
+}
+
+SceneText ToSceneText(const QString& text) {
+  SceneText result;
+  for (const char32_t ch : text.toUcs4()) {
+    if (const auto byte = UnicodeToCp1252(ch)) {
+      result.bytes.push_back(static_cast<char>(*byte));
+    } else {
+      result.bytes.push_back('?');
+      if (!result.unencodable) result.unencodable = QString::fromUcs4(&ch, 1);
+    }
+  }
+  return result;
 }
 
 QString FormatSingle(float value) {

@@ -16,13 +16,11 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextCursor>
 #include <QTimer>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 
-#include "fake_messages.h"
 #include "scene/platform.h"
 #include "scene/result.h"
 #include "scene/scene_io.h"
@@ -32,6 +30,7 @@
 #include "ui/model_list_view.h"
 #include "ui/overview_view.h"
 #include "ui/twips.h"
+#include "window_session.h"
 
 using quorvex::Bytes;
 using quorvex::ByteString;
@@ -41,8 +40,8 @@ using quorvex::ui::ByteTextEdit;
 using quorvex::ui::Form1;
 using quorvex::ui::ModelListView;
 using quorvex::ui::OverviewView;
-using quorvex::ui::testing::FakeMessages;
-using quorvex::ui::testing::MessageLog;
+using quorvex::ui::testing::Session;
+using Prepare = std::function<void(const QDir&)>;
 
 namespace {
 
@@ -82,6 +81,13 @@ SceneSpec TestSpec() {
   return spec;
 }
 
+// Beside the test scene: a copy of it, other.bin, and the folder "sub".
+void OtherSceneAndFolder(const QDir& dir) {
+  quorvex::testing::WriteFile(dir.filePath(QStringLiteral("other.bin")).toStdString(),
+                              quorvex::testing::BuildScene(TestSpec()));
+  dir.mkdir(QStringLiteral("sub"));
+}
+
 std::string OverviewBlock(const std::string& name, const std::string& script) {
   return "\r\n\r\n ****************** " + std::string("   --  ") + name + "  -- " +
          " ****************** \r\n" + script;
@@ -93,22 +99,22 @@ class Form1Test : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<QTemporaryDir> dir_;
-  MessageLog log_;
-  std::unique_ptr<Form1> form_;
+  std::unique_ptr<Session> s_;
+  Form1* form_ = nullptr;         // the session's window
+  QTemporaryDir* dir_ = nullptr;  // the session's folder
 
   QString scenePath(const QString& name = QStringLiteral("scene2.bin")) const {
     return dir_->filePath(name);
   }
-  void writeScene(const SceneSpec& spec, const QString& name = QStringLiteral("scene2.bin")) {
-    quorvex::testing::WriteFile(scenePath(name).toStdString(), quorvex::testing::BuildScene(spec));
+  // The window on `spec` (see Session); false when the scene cannot be selected.
+  bool open(const SceneSpec& spec = TestSpec(), const Prepare& prepare = {}) {
+    s_ = std::make_unique<Session>(spec, prepare);
+    form_ = s_->form.get();
+    dir_ = &s_->dir;
+    return s_->selected;
   }
   Bytes readScene(const QString& name = QStringLiteral("scene2.bin")) const {
-    return quorvex::testing::ReadFile(scenePath(name).toStdString());
-  }
-  Form1& makeForm() {
-    form_ = std::make_unique<Form1>(std::make_unique<FakeMessages>(&log_));
-    return *form_;
+    return s_->bytes(name);
   }
   template <class W>
   W* w(const char* name) const {
@@ -124,52 +130,26 @@ class Form1Test : public QObject {
   // Presses "Start", lets the scan timer fire at once, and then the window handle what the scan
   // left for later (the overview is built once the rows are shown).
   bool startAndScan() {
-    w<QPushButton>("Command2")->click();
-    if (!timer1()->isActive()) return false;
-    form_->Timer1_Timer();
+    const bool loaded = s_->load();
     QCoreApplication::processEvents();
-    return !timer1()->isActive() && !form_->state().Busy;
+    return loaded;
   }
   // Opens the test scene and scans it.
-  bool openTestScene(bool withObjects = false) {
-    writeScene(TestSpec());
-    makeForm();
-    if (!form_->selectScene(scenePath())) return false;
+  bool openTestScene(bool withObjects = false, const Prepare& prepare = {}) {
+    if (!open(TestSpec(), prepare)) return false;
     w<QCheckBox>("Check2")->setChecked(withObjects);
     return startAndScan();
   }
-  void typeAtEnd(const QString& text) {
-    QTextCursor cursor = text1()->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
-  }
+  void typeAtEnd(const QString& text) { s_->typeAtEnd(text); }
   // Replaces the first character of the script box: an edit that keeps the length.
-  void replaceFirst(const QString& text) {
-    QTextCursor cursor = text1()->textCursor();
-    cursor.setPosition(0);
-    cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor);
-    cursor.insertText(text);
-  }
-  void removeLast(int count) {
-    QTextCursor cursor = text1()->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, count);
-    cursor.removeSelectedText();
-  }
+  void replaceFirst(const QString& text) { s_->editScript(0, 1, text); }
 
  private slots:
-  void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    log_ = MessageLog{};
-  }
-  void cleanup() {
-    form_.reset();
-    dir_.reset();
-  }
+  void cleanup() { s_.reset(); }
 
   void startUpState() {
-    Form1& form = makeForm();
+    QVERIFY(open());
+    Form1& form = *form_;
     QCOMPARE(form.windowTitle(), QStringLiteral("Quorvex 3.0      by Tamsel"));
     QVERIFY(form.width() <= 1366 && form.height() <= 768);
     const char* inventory[] = {
@@ -212,7 +192,8 @@ class Form1Test : public QObject {
   }
 
   void theWindowGrowsAndReturnsToTheFormsLayout() {
-    Form1& form = makeForm();
+    QVERIFY(open());
+    Form1& form = *form_;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const quorvex::ui::Twips twips(QGuiApplication::primaryScreen()->logicalDotsPerInch());
@@ -287,42 +268,6 @@ class Form1Test : public QObject {
     }
   }
 
-  // Not a check: with QUORVEX_SCREENSHOT set to a file name, saves a picture of the grown window
-  // with a scene loaded and a script shown (scripts/screenshot-resized.sh).
-  void screenshotOfTheGrownWindow() {
-    const QString target = qEnvironmentVariable("QUORVEX_SCREENSHOT");
-    if (target.isEmpty()) QSKIP("QUORVEX_SCREENSHOT is not set");
-    SceneSpec spec;
-    spec.headerChunks = quorvex::testing::DefaultHeaderChunks();
-    const auto def = [](ByteString name, std::optional<ByteString> script) {
-      quorvex::testing::Definition d;
-      d.name = std::move(name);
-      d.script = std::move(script);
-      return d;
-    };
-    spec.definitions = {
-        def("Keeper_Hal",
-            "// The keeper climbs to the lamp at dusk\r\nset_flag 3, 0\r\n"
-            "find_person 0, \"Keeper_Hal\"\r\nlabel 1\r\n  walk_to 0, 120.5, 4, -36\r\n"
-            "  wait 1500\r\n  if_flag 3, 1, 2\r\ngoto 1\r\nlabel 2\r\n"
-            "say 0, \"The lamp is lit.\"  // heard by the ferry\r\nend\r\n"),
-        def("Ferry", std::nullopt),
-        def("Harbour_Gate", "open_gate 1\r\nwait 8000\r\nclose_gate 1\r\nend\r\n"),
-        def("Fisher_Ola", "find_person 0, \"Fisher_Ola\"\r\nsit_down 0\r\nend\r\n"),
-        def("Crate_07", std::nullopt)};
-    spec.scripts = {{"nightfall", "set_light 0.2\r\nset_flag 3, 1\r\nend\r\n"},
-                    {"tide_timer", "label 1\r\n  wait 60000\r\ngoto 1\r\n"}};
-    writeScene(spec);
-    makeForm();
-    QVERIFY(form_->selectScene(scenePath()));
-    form_->resize(1200, 800);
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    QVERIFY(startAndScan());
-    QTest::qWait(200);
-    QVERIFY(form_->grab().save(target));
-  }
-
   void startScansRowsMarksStatusAndOverview() {
     QVERIFY(openTestScene());
     QListWidget* list = list2();
@@ -333,8 +278,6 @@ class Form1Test : public QObject {
       QCOMPARE(list->item(i)->text(), names[i]);
       QCOMPARE(list->item(i)->checkState() == Qt::Checked, marks[i]);
     }
-    QCOMPARE(form_->state().FirstStandaloneScriptRow, 3);
-    QCOMPARE(form_->state().SceneFileName, std::string("scene2.bin"));
     // Row 0 is shown; loading its text marks the scene as not saved.
     QCOMPARE(list->currentRow(), 0);
     QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\n"));
@@ -343,7 +286,7 @@ class Form1Test : public QObject {
     QCOMPARE(overview()->bytes(), OverviewBlock("Guard", "lamp_on 1\r\nend\r\n") +
                                       OverviewBlock("Door", "open\r\n") +
                                       OverviewBlock("Init", "aaaa\r\nline two\r\n"));
-    QVERIFY(log_.shown.isEmpty());
+    QVERIFY(s_->log.shown.isEmpty());
 
     // The real timer defers the scan by half a second.
     w<QPushButton>("Command2")->click();
@@ -357,18 +300,14 @@ class Form1Test : public QObject {
     SceneSpec spec = TestSpec();
     spec.definitions.clear();
     spec.scripts.clear();
-    writeScene(spec);
-    makeForm();
-    QVERIFY(form_->selectScene(scenePath()));
-    QVERIFY(startAndScan());
+    QVERIFY(open(spec) && startAndScan());
     QCOMPARE(list2()->count(), 0);
     QCOMPARE(status(), QStringLiteral(" ---- No Script ---- "));
     QCOMPARE(overview()->bytes(), std::string());
   }
 
   void pickingAnotherFileClearsTheObjectFields() {
-    writeScene(TestSpec(), QStringLiteral("other.bin"));
-    QVERIFY(openTestScene(true));
+    QVERIFY(openTestScene(true, OtherSceneAndFolder));
     QLineEdit* name = w<QLineEdit>("Text4");
     QCOMPARE(name->text(), QStringLiteral("Guard"));
     QVERIFY(w<QSlider>("Slider1")->value() != 0);
@@ -393,7 +332,6 @@ class Form1Test : public QObject {
 
   void selectingRowsShowsTextLengthsAndParameterLocks() {
     QVERIFY(openTestScene(true));
-    QVERIFY(form_->state().ObjectParamsLoaded);
     QListWidget* list = list2();
 
     // Row 0: an object definition before the first standalone script: editable.
@@ -439,11 +377,7 @@ class Form1Test : public QObject {
   void everyRowIsLockedWithoutADefinitionBeforeTheScripts() {
     SceneSpec spec = TestSpec();
     spec.definitions.clear();
-    writeScene(spec);
-    makeForm();
-    QVERIFY(form_->selectScene(scenePath()));
-    QVERIFY(startAndScan());
-    QCOMPARE(form_->state().FirstStandaloneScriptRow, 0);
+    QVERIFY(open(spec) && startAndScan());
     QVERIFY(w<QLineEdit>("Text5")->isReadOnly());
     QVERIFY(!w<QSlider>("Slider1")->isEnabled());
   }
@@ -462,10 +396,7 @@ class Form1Test : public QObject {
     QVERIFY(openTestScene());
     const Bytes before = readScene();
     list2()->setCurrentRow(3);
-    QTextCursor cursor = text1()->textCursor();
-    cursor.setPosition(0);
-    cursor.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor);
-    cursor.insertText(QStringLiteral("b"));
+    replaceFirst(QStringLiteral("b"));
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     w<QPushButton>("Save")->click();
     QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
@@ -478,7 +409,7 @@ class Form1Test : public QObject {
     const Bytes after = readScene();
     QCOMPARE(after.size(), before.size());
     QVERIFY(after == quorvex::testing::BuildScene(expected));
-    QVERIFY(log_.shown.isEmpty());
+    QVERIFY(s_->log.shown.isEmpty());
   }
 
   void longerSaveFixesEveryLengthAndReselectsTheRow() {
@@ -499,15 +430,14 @@ class Form1Test : public QObject {
     QCOMPARE(form_->Text2(0)->text(), QStringLiteral("13"));
     QCOMPARE(text1()->encodedBytes().bytes, std::string("open\r\nclose\r\n"));
     QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
-    QVERIFY(!form_->state().ReloadPending);
     // The overview was rebuilt by the scan after the reload.
     QVERIFY(overview()->bytes().find("close") != std::string::npos);
   }
 
   void shorterSaveCutsTheFileThroughATemporaryFile() {
     QVERIFY(openTestScene());
-    list2()->setCurrentRow(3);  // Init, a standalone script
-    removeLast(9);              // "line two" and its line end
+    list2()->setCurrentRow(3);         // Init, a standalone script
+    s_->editScript(-1, 9, QString());  // "line two" and its line end
     w<QPushButton>("Save")->click();
     QVERIFY(timer1()->isActive());
     form_->Timer1_Timer();
@@ -527,10 +457,7 @@ class Form1Test : public QObject {
     script += "\r\r\n\n";
     SceneSpec spec = TestSpec();
     spec.scripts[0].text = script;
-    writeScene(spec);
-    makeForm();
-    QVERIFY(form_->selectScene(scenePath()));
-    QVERIFY(startAndScan());
+    QVERIFY(open(spec) && startAndScan());
     list2()->setCurrentRow(3);
     QCOMPARE(text1()->encodedBytes().bytes, script);
     QCOMPARE(form_->Text2(0)->text(), QString::number(script.size()));
@@ -549,30 +476,31 @@ class Form1Test : public QObject {
     QLineEdit* search = w<QLineEdit>("Text3");
     search->setText(QStringLiteral("AA"));  // letter case is ignored
 
+    using Range = OverviewView::ByteRange;
     w<QPushButton>("Command4")->click();
-    QCOMPARE(form_->state().SearchPos.position(), k + 2);
+    QCOMPARE(overview()->selectedRange(), (Range{k, 2}));
     QCOMPARE(overview()->selectedText(), QStringLiteral("aa"));
     QTest::keyClick(search, Qt::Key_Return);
-    QCOMPARE(form_->state().SearchPos.position(), k + 4);
-    QVERIFY(log_.shown.isEmpty());
+    QCOMPARE(overview()->selectedRange(), (Range{k + 2, 2}));
+    QVERIFY(s_->log.shown.isEmpty());
 
     // No further hit: "end of Scripts!"; No ends the step, the next press starts at the top.
     QTest::keyClick(search, Qt::Key_F3);
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].title, QStringLiteral("end of Scripts!"));
-    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Start search again?"));
-    QCOMPARE(form_->state().SearchPos.position(), -1);
+    QCOMPARE(s_->log.shown.size(), 1);
+    QCOMPARE(s_->log.shown[0].title, QStringLiteral("end of Scripts!"));
+    QCOMPARE(s_->log.shown[0].prompt, QStringLiteral("Start search again?"));
     w<QPushButton>("Command4")->click();
-    QCOMPARE(form_->state().SearchPos.position(), k + 2);
+    QCOMPARE(overview()->selectedRange(), (Range{k, 2}));
 
     // Changing the text searches from the top; Yes searches again, as long as it is answered.
-    search->setText(QStringLiteral("nowhere"));
-    QCOMPARE(form_->state().SearchPos.position(), 0);
-    log_.shown.clear();
-    log_.answers = {true, true, false};
+    search->setText(QStringLiteral("aA"));
     w<QPushButton>("Command4")->click();
-    QCOMPARE(log_.shown.size(), 3);
-    QCOMPARE(form_->state().SearchPos.position(), -1);
+    QCOMPARE(overview()->selectedRange(), (Range{k, 2}));
+    search->setText(QStringLiteral("nowhere"));
+    s_->log.shown.clear();
+    s_->log.answers = {true, true, false};
+    w<QPushButton>("Command4")->click();
+    QCOMPARE(s_->log.shown.size(), 3);
   }
 
   void modelsModeListsTheScenesModels() {
@@ -591,7 +519,6 @@ class Form1Test : public QObject {
     QCOMPARE(models->text(1), QStringLiteral("box 1.i3d"));
     QCOMPARE(status(), QStringLiteral("     ***** Ready ***** "));
     QCOMPARE(statusColour(), kGreen);
-    QVERIFY(!form_->state().Busy);
 
     // Back to the overview.
     w<QRadioButton>("Option1")->click();
@@ -602,20 +529,18 @@ class Form1Test : public QObject {
   void sceneWithoutModelsSaysSo() {
     SceneSpec spec = TestSpec();
     for (auto& object : spec.objects) object.model.reset();
-    writeScene(spec);
-    makeForm();
-    QVERIFY(form_->selectScene(scenePath()));
+    QVERIFY(open(spec));
     w<QRadioButton>("Option2")->click();
     w<QPushButton>("Command1")->click();
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].prompt, QStringLiteral(" There are no Models (*.i3d) found"));
+    QCOMPARE(s_->log.shown.size(), 1);
+    QCOMPARE(s_->log.shown[0].prompt, QStringLiteral(" There are no Models (*.i3d) found"));
     ModelListView* models = w<ModelListView>("List1");
     QCOMPARE(models->count(), 1);
     QCOMPARE(models->text(0), QString());
   }
 
   void modeSwitchIsRefusedWhileTheInsertPanelIsOpen() {
-    makeForm();
+    QVERIFY(open());
     w<QCheckBox>("Check2")->setChecked(true);
     w<QRadioButton>("Option2")->click();
     QVERIFY(!w<QRadioButton>("Option2")->isChecked());
@@ -623,29 +548,28 @@ class Form1Test : public QObject {
   }
 
   void startWithoutAFileAsksForOne() {
-    makeForm();
+    QVERIFY(open());
+    w<QListWidget>("File1")->clearSelection();
     QVERIFY(startAndScan());
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].prompt, QStringLiteral("****** Select File ******"));
-    QCOMPARE(log_.shown[0].title, QString());  // no failure so far
+    QCOMPARE(s_->log.shown.size(), 1);
+    QCOMPARE(s_->log.shown[0].prompt, QStringLiteral("****** Select File ******"));
+    QCOMPARE(s_->log.shown[0].title, QString());  // no failure so far
     QVERIFY(status().isEmpty());
 
-    log_.shown.clear();
+    s_->log.shown.clear();
     w<QPushButton>("Command3")->click();  // the overview asks the same
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].prompt, QStringLiteral("****** Select File ******"));
+    QCOMPARE(s_->log.shown.size(), 1);
+    QCOMPARE(s_->log.shown[0].prompt, QStringLiteral("****** Select File ******"));
 
-    log_.shown.clear();
+    s_->log.shown.clear();
     w<QRadioButton>("Option2")->click();
     w<QPushButton>("Command1")->click();
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].prompt, QStringLiteral(" Please select file!!"));
+    QCOMPARE(s_->log.shown.size(), 1);
+    QCOMPARE(s_->log.shown[0].prompt, QStringLiteral(" Please select file!!"));
   }
 
   void autoRefreshOffLeavesTheMiddlePanelAlone() {
-    writeScene(TestSpec());
-    makeForm();
-    QVERIFY(form_->selectScene(scenePath()));
+    QVERIFY(open());
     w<QCheckBox>("Check1")->click();
     QVERIFY(!w<QCheckBox>("Check1")->isChecked());
     QVERIFY(startAndScan());
@@ -664,20 +588,18 @@ class Form1Test : public QObject {
   }
 
   void fileBrowserListsOnlySceneFilesAndStaysInStep() {
-    writeScene(TestSpec());
-    QFile notes(dir_->filePath(QStringLiteral("notes.txt")));
-    QVERIFY(notes.open(QIODevice::WriteOnly));
-    notes.close();
-    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
-    makeForm();
+    QVERIFY(open(TestSpec(), [](const QDir& dir) {
+      QFile notes(dir.filePath(QStringLiteral("notes.txt")));
+      QVERIFY(notes.open(QIODevice::WriteOnly));
+      dir.mkdir(QStringLiteral("sub"));
+    }));
     form_->show();
-    form_->setDir1Path(dir_->path());
     QCOMPARE(form_->File1Path(), QDir(dir_->path()).absolutePath());
 
     QListWidget* files = w<QListWidget>("File1");
     QCOMPARE(files->count(), 1);
     QCOMPARE(files->item(0)->text(), QStringLiteral("scene2.bin"));
-    QVERIFY(form_->File1FileName().isEmpty());  // nothing selected yet
+    files->clearSelection();
 
     // A click selects without touching the "Choice:" label; a double click echoes the name.
     QLabel* choice = w<QLabel>("Label3");
@@ -705,7 +627,7 @@ class Form1Test : public QObject {
   }
 
   void everyDriveCanBeChosen() {
-    makeForm();
+    QVERIFY(open());
     form_->show();
     QComboBox* drives = w<QComboBox>("Drive1");
     QStringList names;
@@ -721,7 +643,7 @@ class Form1Test : public QObject {
       QVERIFY2(form_->Dir1Path().startsWith(names[i], Qt::CaseInsensitive), qPrintable(names[i]));
       QCOMPARE(form_->File1Path(), form_->Dir1Path());
     }
-    QVERIFY(log_.shown.empty());
+    QVERIFY(s_->log.shown.empty());
   }
 
   void nonAsciiFoldersAndScenesLoadAndSave() {
@@ -730,14 +652,15 @@ class Form1Test : public QObject {
     const QString names[] = {QStringLiteral("Quorvex \u00dcn\u00ef \u4efb\u52a1"),
                              QStringLiteral("Quorvex U\u0308ni\u0308")};
     const QString scene = QStringLiteral("Szene \u00c4rger.bin");
-    for (const QString& name : names) {
-      QVERIFY(QDir(dir_->path()).mkpath(name));
-      QFile file(scenePath(name + QLatin1Char('/') + scene));
-      QVERIFY(file.open(QIODevice::WriteOnly));
-      const Bytes bytes = quorvex::testing::BuildScene(TestSpec());
-      file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    }
-    makeForm();
+    const Bytes bytes = quorvex::testing::BuildScene(TestSpec());
+    QVERIFY(open(TestSpec(), [&](const QDir& dir) {
+      for (const QString& name : names) {
+        QVERIFY(dir.mkpath(name));
+        QFile file(dir.filePath(name + QLatin1Char('/') + scene));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+      }
+    }));
     form_->show();
     SceneSpec expected = TestSpec();
     expected.definitions[3].script = "open\r\nclose \xc4\r\n";  // Windows-1252, as on Linux
@@ -776,7 +699,8 @@ class Form1Test : public QObject {
   // sure the scale took effect. Positions are twips of the screen's DPI and the fonts are in
   // points, so controls and their texts grow by the same factor.
   void theFormKeepsItsProportionsAtTheScreensScale() {
-    Form1& form = makeForm();
+    QVERIFY(open());
+    Form1& form = *form_;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const qreal dpi = form.screen()->logicalDotsPerInch();
@@ -806,26 +730,25 @@ class Form1Test : public QObject {
     QVERIFY(held.ok());
 
     w<QPushButton>("Save")->click();
-    QCOMPARE(log_.shown.size(), 1);
-    QCOMPARE(log_.shown[0].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
-    QVERIFY(log_.shown[0].warning);  // a failure, not a notice
+    QCOMPARE(s_->log.shown.size(), 1);
+    QCOMPARE(s_->log.shown[0].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
+    QVERIFY(s_->log.shown[0].warning);  // a failure, not a notice
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
 
     // "Start" first asks about the edit that could not be saved; No lets it go on.
-    log_.shown.clear();
-    log_.choices = {Answer::No};
+    s_->log.shown.clear();
+    s_->log.choices = {Answer::No};
     QVERIFY(startAndScan());
-    QCOMPARE(log_.shown.size(), 2);
-    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
-    QCOMPARE(log_.shown[1].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
+    QCOMPARE(s_->log.shown.size(), 2);
+    QCOMPARE(s_->log.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
+    QCOMPARE(s_->log.shown[1].prompt, QString::fromLatin1(quorvex::kFileUsedMessage));
     QVERIFY(!form_->state().Busy);
     held.value().reset();  // closes it
     QVERIFY(readScene() == before);
   }
 
   void saveRefusesWhenAnotherFileIsSelected() {
-    writeScene(TestSpec(), QStringLiteral("other.bin"));
-    QVERIFY(openTestScene());
+    QVERIFY(openTestScene(false, OtherSceneAndFolder));
     const Bytes scene = readScene();
     const Bytes other = readScene(QStringLiteral("other.bin"));
     QListWidget* files = w<QListWidget>("File1");
@@ -833,8 +756,8 @@ class Form1Test : public QObject {
     typeAtEnd(QStringLiteral("more"));  // an edit made after picking another file
 
     w<QPushButton>("Save")->click();
-    QCOMPARE(log_.shown.size(), 1);
-    QVERIFY(log_.shown[0].prompt.contains(QStringLiteral("scene2.bin")));
+    QCOMPARE(s_->log.shown.size(), 1);
+    QVERIFY(s_->log.shown[0].prompt.contains(QStringLiteral("scene2.bin")));
     QVERIFY(readScene() == scene);
     QVERIFY(readScene(QStringLiteral("other.bin")) == other);
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
@@ -860,9 +783,7 @@ class Form1Test : public QObject {
     QFETCH(Answer, answer);
     QFETCH(bool, locked);
     enum { kRow, kStart, kFile, kFolder, kClose };
-    writeScene(TestSpec(), QStringLiteral("other.bin"));
-    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
-    QVERIFY(openTestScene());
+    QVERIFY(openTestScene(false, OtherSceneAndFolder));
     form_->show();
     const QString sub = QDir(dir_->filePath(QStringLiteral("sub"))).absolutePath();
     // Where the window is, as far as the trigger moves it.
@@ -894,7 +815,7 @@ class Form1Test : public QObject {
       held = std::move(*lock);
     }
     const QString start = where();
-    log_.choices = {answer};
+    s_->log.choices = {answer};
 
     switch (trigger) {
       case kRow:
@@ -923,9 +844,9 @@ class Form1Test : public QObject {
         break;
     }
 
-    QVERIFY(!log_.shown.isEmpty());
-    QCOMPARE(log_.shown[0].title, QStringLiteral("Quorvex"));
-    QCOMPARE(log_.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
+    QVERIFY(!s_->log.shown.isEmpty());
+    QCOMPARE(s_->log.shown[0].title, QStringLiteral("Quorvex"));
+    QCOMPARE(s_->log.shown[0].prompt, QStringLiteral("Save the changes to Guard?"));
     const bool saved = answer == Answer::Yes && !locked;
     const bool goesOn = saved || answer == Answer::No;
     QCOMPARE(where(), goesOn ? moved[trigger] : start);
@@ -955,16 +876,15 @@ class Form1Test : public QObject {
     list2()->setCurrentRow(3);
     QCOMPARE(list2()->currentRow(), 3);
     QVERIFY(startAndScan());
-    QVERIFY(log_.shown.isEmpty());
+    QVERIFY(s_->log.shown.isEmpty());
   }
 
   // Yes to a save that changes the length reads the scene again; the window still ends where the
   // user was going.
   void lengthChangingSaveFromTheQuestionEndsWhereTheUserWasGoing() {
-    writeScene(TestSpec(), QStringLiteral("other.bin"));
-    QVERIFY(openTestScene());
+    QVERIFY(openTestScene(false, OtherSceneAndFolder));
     typeAtEnd(QStringLiteral("wait 1\r\n"));
-    log_.choices = {Answer::Yes};
+    s_->log.choices = {Answer::Yes};
     list2()->setCurrentRow(2);
     QVERIFY(timer1()->isActive());
     form_->Timer1_Timer();
@@ -974,7 +894,7 @@ class Form1Test : public QObject {
     list2()->setCurrentRow(0);
     QCOMPARE(text1()->encodedBytes().bytes, std::string("lamp_on 1\r\nend\r\nwait 1\r\n"));
     typeAtEnd(QStringLiteral("end\r\n"));
-    log_.choices = {Answer::Yes};
+    s_->log.choices = {Answer::Yes};
     QListWidget* files = w<QListWidget>("File1");
     files->setCurrentItem(files->findItems(QStringLiteral("other.bin"), Qt::MatchExactly).first());
     // The scene was read again before the browser moved on.
@@ -985,7 +905,7 @@ class Form1Test : public QObject {
     SceneSpec expected = TestSpec();
     expected.definitions[0].script = "lamp_on 1\r\nend\r\nwait 1\r\nend\r\n";
     QVERIFY(readScene() == quorvex::testing::BuildScene(expected));
-    QCOMPARE(log_.shown.size(), 2);
+    QCOMPARE(s_->log.shown.size(), 2);
   }
 
   void aSceneChangedOnDiskIsNotOverwritten() {
@@ -994,12 +914,12 @@ class Form1Test : public QObject {
     // Another program rewrites the scene meanwhile.
     SceneSpec changed = TestSpec();
     changed.definitions[0].script = "something else entirely\r\n";
-    writeScene(changed);
+    quorvex::testing::WriteFile(scenePath().toStdString(), quorvex::testing::BuildScene(changed));
     const Bytes before = readScene();
 
     w<QPushButton>("Save")->click();
-    QCOMPARE(log_.shown.size(), 1);
-    QVERIFY(!log_.shown[0].prompt.isEmpty());
+    QCOMPARE(s_->log.shown.size(), 1);
+    QVERIFY(!s_->log.shown[0].prompt.isEmpty());
     QVERIFY(status() != QStringLiteral(" **** Saved ****"));
     QVERIFY(readScene() == before);
     QVERIFY(!timer1()->isActive());

@@ -9,13 +9,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextCursor>
 #include <cstring>
 #include <memory>
 
-#include "fake_messages.h"
 #include "scene/scene_image.h"
 #include "support/scene_builder.h"
 #include "ui/byte_text_edit.h"
@@ -88,7 +85,6 @@ class InsertPanelTest : public QObject {
   void drawRotationDialRoundsTheSliderOnly();
   void sliderClickStoresForRowAndAsCurrent();
   void sliderClickWithoutRowStoresOnlyCurrent();
-  void screenshotForTheReadme();
 };
 
 void InsertPanelTest::openingAndClosingFollowTheTable() {
@@ -135,21 +131,28 @@ void InsertPanelTest::openingAndClosingFollowTheTable() {
 void InsertPanelTest::tickingTwiceScansOnce() {
   Session s;
   s.load();
-  QVERIFY(!s.form->state().ObjectParamsLoaded);  // the panel was closed during the load
-  s.setPanel(true);
-  QVERIFY(s.form->state().ObjectParamsLoaded);
   const int brenna = s.rowOf(QStringLiteral("Brenna"));
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
-  QVERIFY(s.form->state().EntryTranslationPos[brenna] > 0);
+  const auto shownX = [&] {
+    s.list2()->setCurrentRow(-1);
+    s.list2()->setCurrentRow(brenna);
+    return s.text(5)->text();
+  };
+  QCOMPARE(shownX(), QStringLiteral("0"));  // the panel was closed during the load
+  s.setPanel(true);
+  QCOMPARE(shownX(), QStringLiteral("14"));
   QVERIFY(!s.get<QProgressBar>(QStringLiteral("ProgressBar3"))->isVisibleTo(s.form.get()));
 
-  s.form->state().EntryTranslationX[brenna] = 999.0f;  // a second scan would read 14 again
+  // Another program changes the value in place: only a second scan would read it.
+  Bytes changed = s.bytes();
+  const float x = 999.0f;
+  std::memcpy(changed.data() + s.form->state().EntryTranslationPos[brenna] - 1, &x, 4);
+  quorvex::testing::WriteFile(s.path.toStdString(), changed);
   s.setPanel(false);
   s.setPanel(true);
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 999.0f);
+  QCOMPARE(shownX(), QStringLiteral("14"));
 
   s.load();  // "Start" with the panel open loads the new scene's parameters in the scan
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
+  QCOMPARE(shownX(), QStringLiteral("999"));
 }
 
 void InsertPanelTest::openingAfterLoadShowsTheSelectedObjectsValues() {
@@ -273,8 +276,7 @@ void InsertPanelTest::insertGrowsTheFileAndSelectsTheNewRow() {
   Session s;
   s.load();
   s.setPanel(true);
-  const int firstScript = s.form->state().FirstStandaloneScriptRow;
-  QCOMPARE(s.list2()->item(firstScript)->text(), QStringLiteral("init"));
+  const int firstScript = s.rowOf(QStringLiteral("init"));  // the first standalone script
   const qsizetype before = static_cast<qsizetype>(s.bytes().size());
 
   s.option(option)->click();
@@ -290,7 +292,6 @@ void InsertPanelTest::insertGrowsTheFileAndSelectsTheNewRow() {
   s.form->Timer1_Timer();  // the reload "Start" scheduled
   QCOMPARE(s.list2()->currentRow(), firstScript);
   QCOMPARE(s.list2()->currentItem()->text(), QStringLiteral("Neo"));
-  QVERIFY(!s.form->state().ReloadPending);
   // The people's and "others" templates carry a script; showing a row without one says so.
   const bool hasScript = s.list2()->currentItem()->checkState() == Qt::Checked;
   QCOMPARE(hasScript, option == 3 || option == 5 || option == 6 || option == 10);
@@ -301,8 +302,7 @@ void InsertPanelTest::insertGrowsTheFileAndSelectsTheNewRow() {
   QCOMPARE(s.text(5)->text(), QStringLiteral("1.5"));
   QCOMPARE(s.text(7)->text(), QStringLiteral("30"));
   QCOMPARE(s.text(10)->text(), QStringLiteral("0.5"));
-  QCOMPARE(s.form->state().EntryRotationA[firstScript], 0.5f);
-  QCOMPARE(s.form->state().EntryRotationC[firstScript], 0.8660254f);
+  QCOMPARE(s.slider()->value(), 30);
 }
 
 void InsertPanelTest::insertWithoutCategoryWritesOnlyTheObject() {
@@ -354,11 +354,10 @@ void InsertPanelTest::insertTakesTheLocalesNotationAndC() {
   s.pressInsertModify();
   QVERIFY2(s.log.shown.isEmpty(), qPrintable(s.lastMessage().prompt));
   s.form->Timer1_Timer();
-  const int row = s.rowOf(QStringLiteral("Fass"));
-  QVERIFY(row >= 0);
-  QCOMPARE(s.form->state().EntryTranslationX[row], 12.5f);
-  QCOMPARE(s.form->state().EntryTranslationY[row], -0.25f);
-  QCOMPARE(s.form->state().EntrySizeX[row], 1.5f);
+  QCOMPARE(s.list2()->currentItem()->text(), QStringLiteral("Fass"));
+  QCOMPARE(s.text(5)->text(), QStringLiteral("12.5"));
+  QCOMPARE(s.text(6)->text(), QStringLiteral("-0.25"));
+  QCOMPARE(s.text(8)->text(), QStringLiteral("1.5"));
 }
 
 void InsertPanelTest::insertIsRefusedWithoutTheSelectedScenesList() {
@@ -390,7 +389,7 @@ void InsertPanelTest::failedInsertSaysSoAndWritesNothing() {
   QVERIFY(s.lastMessage().warning);
   QVERIFY(s.bytes() == changed);
   QCOMPARE(s.status()->text(), QStringLiteral("before"));
-  QVERIFY(!s.form->state().ReloadPending);
+  QVERIFY(!s.timer1()->isActive());  // no reload
 
   // A name the code page cannot hold is refused once the checks have passed.
   s.load();
@@ -407,10 +406,8 @@ void InsertPanelTest::insertAsksAboutAnUnsavedScriptFirst() {
     Session s;
     s.load();
     s.setPanel(true);
-    auto* script = s.get<ByteTextEdit>(QStringLiteral("Text1"));
-    QTextCursor cursor = script->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QStringLiteral("x"));
+    s.typeAtEnd(QStringLiteral("x"));
+    ByteTextEdit* script = s.script();
     const std::string edited = script->encodedBytes().bytes;
     const QString row = s.list2()->currentItem()->text();
     const Bytes before = s.bytes();
@@ -457,7 +454,9 @@ void InsertPanelTest::modifyNoWritesNothing() {
   QCOMPARE(s.lastMessage().title, QStringLiteral("Changing"));
   QCOMPARE(s.lastMessage().prompt, QStringLiteral("Want to change parameter?"));
   QVERIFY(s.bytes() == before);
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 14.0f);
+  s.list2()->setCurrentRow(0);
+  s.list2()->setCurrentRow(brenna);
+  QCOMPARE(s.text(5)->text(), QStringLiteral("14"));
 }
 
 void InsertPanelTest::modifyRewritesExactlyTheTenValues() {
@@ -499,7 +498,10 @@ void InsertPanelTest::modifyRewritesExactlyTheTenValues() {
   QCOMPARE(Uint32At(after, p + 30), 0xCAFEF00Du);
   QCOMPARE(FloatAt(after, p + 40), 1.0f);
   QCOMPARE(FloatAt(after, p + 48), 2.5f);
-  QCOMPARE(s.form->state().EntryTranslationX[brenna], 20.0f);
+  s.list2()->setCurrentRow(0);  // the row shown again: as the scene now holds it
+  s.list2()->setCurrentRow(brenna);
+  QCOMPARE(s.text(5)->text(), QStringLiteral("20"));
+  QCOMPARE(s.slider()->value(), -30);
 }
 
 void InsertPanelTest::modifyRefusesWithoutARecordedObject() {
@@ -518,14 +520,10 @@ void InsertPanelTest::modifyRefusesWithoutARecordedObject() {
   };
   const QString changing = QStringLiteral("Changing");
 
-  s.list2()->setCurrentRow(s.form->state().FirstStandaloneScriptRow);
+  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("init")));  // the first standalone script
   refused(changing, QStringLiteral("No object to change"));
 
-  // A standalone script with a position left from some other scene.
-  const int timer = s.rowOf(QStringLiteral("timer"));
-  s.list2()->setCurrentRow(timer);
-  s.form->state().EntryTranslationPos[timer] = s.form->state().EntryTranslationPos[0];
-  s.form->state().EntryObjectName[timer] = "timer";
+  s.list2()->setCurrentRow(s.rowOf(QStringLiteral("timer")));  // a script without an object
   refused(changing, QStringLiteral("No object to change"));
 
   s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Oskar")));
@@ -594,13 +592,17 @@ void InsertPanelTest::sliderClickStoresForRowAndAsCurrent() {
   s.slider()->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // a key press: 45
   QTRY_COMPARE(s.form->state().CurrentRotationA, 0.70710677f);
   QCOMPARE(s.form->state().CurrentRotationC, 0.70710677f);
-  QCOMPARE(s.form->state().EntryRotationA[vel], 0.70710677f);
-  QCOMPARE(s.form->state().EntryRotationC[vel], 0.70710677f);
   QCOMPARE(MovingEnd(s, "Line12").x, 3030);
+  const auto reshown = [&] {  // the row shown again shows what the slider set for it
+    s.list2()->setCurrentRow(0);
+    s.list2()->setCurrentRow(vel);
+    return s.slider()->value();
+  };
+  QCOMPARE(reshown(), 45);
 
   s.slider()->setValue(90);
   s.form->Slider1_Click();
-  QCOMPARE(s.form->state().EntryRotationA[vel], 1.0f);
+  QCOMPARE(reshown(), 90);
   QCOMPARE(s.form->state().EntryRotationC[vel], 6.123234e-17f);
 }
 
@@ -623,26 +625,6 @@ void InsertPanelTest::sliderClickWithoutRowStoresOnlyCurrent() {
   QCOMPARE(s.form->state().CurrentRotationC, 0.8660254f);
   QVERIFY(rotationsA() == untouched);
   QCOMPARE(MovingEnd(s, "Line12").x, 2880 + 130);
-}
-
-// Not a check: with QUORVEX_SCREENSHOT set to a file name, shows the window in the state the
-// README's walk-through reaches and saves a picture of it (scripts/screenshot-insert-panel.sh).
-void InsertPanelTest::screenshotForTheReadme() {
-  const QString target = qEnvironmentVariable("QUORVEX_SCREENSHOT");
-  if (target.isEmpty()) QSKIP("QUORVEX_SCREENSHOT is not set");
-  Session s;
-  s.form->show();
-  QVERIFY(QTest::qWaitForWindowExposed(s.form.get()));
-  s.load();
-  s.setPanel(true);
-  s.option(3)->click();
-  s.fill(QStringLiteral("Teodrina"), {"12.5", "0", "-30", "1", "1", "1"});
-  s.slider()->setValue(30);
-  s.form->Slider1_Click();
-  QTest::qWait(200);
-  // The middle and right columns: the file browser would only show the folders of the machine.
-  const int left = s.get<QWidget>(QStringLiteral("Frame1"))->x() - 8;
-  QVERIFY(s.form->grab(QRect(left, 0, s.form->width() - left, s.form->height())).save(target));
 }
 
 QTEST_MAIN(InsertPanelTest)

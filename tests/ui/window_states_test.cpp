@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
-#include <QTextCursor>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -42,16 +41,6 @@ SceneSpec WatchSpec() {
   }
   spec.scripts = {{"opening", "setflt 0, 1\r\nend\r\n"}, {"closing", "end\r\n"}};
   return spec;
-}
-
-void TypeAtEnd(const Session& s, const QString& text) {
-  QTextCursor cursor = s.get<ByteTextEdit>(QStringLiteral("Text1"))->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
-}
-
-OverviewView* Overview(const Session& s) {
-  return s.get<OverviewView>(QStringLiteral("RichTextBox1"));
 }
 
 bool ShowActive(Session& s) {
@@ -93,7 +82,7 @@ void WindowStatesTest::everySuccessfulWriteEndsSaved() {
       {"longer save",
        [](Session& s) {
          s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Watch1")));
-         TypeAtEnd(s, QStringLiteral("end\r\n"));
+         s.typeAtEnd(QStringLiteral("end\r\n"));
          s.get<QPushButton>(QStringLiteral("Save"))->click();
          s.form->Timer1_Timer();
        }},
@@ -157,7 +146,7 @@ void WindowStatesTest::writesAndReadsGoOnlyToTheLoadedScene() {
     s.load();
     s.setPanel(true);
     s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Watch1")));
-    TypeAtEnd(s, QStringLiteral("x"));
+    s.typeAtEnd(QStringLiteral("x"));
     s.text(5)->setText(QStringLiteral("20"));
     const Bytes original = s.bytes();
     QString other;
@@ -271,8 +260,8 @@ void WindowStatesTest::rowsShowBeforeTheOverviewIsBuilt() {
   s.load();
   QVERIFY(s.list2()->count() > 0);
   QVERIFY(!s.get<ByteTextEdit>(QStringLiteral("Text1"))->encodedBytes().bytes.empty());
-  QVERIFY(Overview(s)->bytes().empty());
-  QTRY_VERIFY(!Overview(s)->bytes().empty());
+  QVERIFY(s.overview()->bytes().empty());
+  QTRY_VERIFY(!s.overview()->bytes().empty());
 }
 
 void WindowStatesTest::theScanWaitsForARunningListing() {

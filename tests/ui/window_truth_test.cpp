@@ -3,8 +3,8 @@
 // byte, another program's edit is refused, and the unsaved-edit question keeps the user's intent.
 #include <QApplication>
 #include <QClipboard>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QTextCursor>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -62,17 +62,10 @@ SceneSpec StraddlingSpec() {
   return spec;
 }
 
-ByteTextEdit* ScriptBox(const Session& s) {
-  return s.get<ByteTextEdit>(QStringLiteral("Text1"));
-}
-
 // Shows the row and edits its script: the first character replaced, or "//" put before it.
 void EditRow(Session& s, const char* row, bool sameLength) {
   s.list2()->setCurrentRow(s.rowOf(QString::fromLatin1(row)));
-  QTextCursor cursor = ScriptBox(s)->textCursor();
-  cursor.setPosition(0);
-  if (sameLength) cursor.setPosition(1, QTextCursor::KeepAnchor);
-  cursor.insertText(sameLength ? QStringLiteral("Z") : QStringLiteral("//"));
+  s.editScript(0, sameLength ? 1 : 0, sameLength ? QStringLiteral("Z") : QStringLiteral("//"));
 }
 
 bool Warned(const Session& s) {
@@ -117,12 +110,8 @@ void WindowTruthTest::ownWritesInARowMatchTheCommandLine() {
     s.setPanel(false);
     const int script = s.rowOf(QStringLiteral("long%1").arg(round));
     s.list2()->setCurrentRow(script);
-    QTextCursor cursor = ScriptBox(s)->textCursor();
-    cursor.setPosition(4000);
-    cursor.setPosition(4001, QTextCursor::KeepAnchor);
-    cursor.insertText(QStringLiteral("Q"));
-    quorvex::testing::WriteFile(text,
-                                quorvex::testing::ToBytes(ScriptBox(s)->encodedBytes().bytes));
+    s.editScript(4000, 1, QStringLiteral("Q"));
+    quorvex::testing::WriteFile(text, quorvex::testing::ToBytes(s.script()->encodedBytes().bytes));
     s.form->Save_Click();
     QVERIFY(sameAsCli({"save-script", std::to_string(script), text}));
 
@@ -175,7 +164,7 @@ void WindowTruthTest::yesOnInsertSavesAndInserts() {
   Session s;
   s.load();
   EditRow(s, "Brenna", false);
-  const quorvex::ByteString saved = ScriptBox(s)->encodedBytes().bytes;
+  const quorvex::ByteString saved = s.script()->encodedBytes().bytes;
   s.setPanel(true);
   s.option(5)->click();
   s.fill(QStringLiteral("Man79"), {"1", "2", "3", "1", "1", "1"});
@@ -186,7 +175,7 @@ void WindowTruthTest::yesOnInsertSavesAndInserts() {
   QVERIFY(s.rowOf(QStringLiteral("Man79")) >= 0);
   QCOMPARE(s.list2()->currentRow(), s.rowOf(QStringLiteral("Man79")));
   s.list2()->setCurrentRow(s.rowOf(QStringLiteral("Brenna")));
-  QVERIFY(ScriptBox(s)->encodedBytes().bytes == saved);
+  QVERIFY(s.script()->encodedBytes().bytes == saved);
 }
 
 // Models mode with auto refresh: the listing after the save writes "Ready" into the status, yet
