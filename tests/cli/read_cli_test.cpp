@@ -245,7 +245,7 @@ TEST_F(ReadCli, OverviewAndModels) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::string expected;
   const auto names = ListSceneModels(image).value();
-  for (const auto& name : names) expected += ModelNameText(image, name) + "\n";
+  for (const auto& name : names) expected += *ModelNameText(image, name) + "\n";
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.out.substr(0, 20), "Oskar.i3d\nBrenna.i3d");
   EXPECT_NE(run.out.find("\nxbarel 2.i3d\n"), std::string::npos);

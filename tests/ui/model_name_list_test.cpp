@@ -30,8 +30,8 @@ class ModelNameListTest : public QObject {
     view.names()->appendName("Processing");
     view.names()->clear();
     // In two blocks, as the window fills the list between events.
-    view.names()->appendNames(image, std::span(names).first(1));
-    view.names()->appendNames(image, std::span(names).subspan(1));
+    QVERIFY(view.names()->appendNames(image, std::span(names).first(1)).ok());
+    QVERIFY(view.names()->appendNames(image, std::span(names).subspan(1)).ok());
     const QStringList expected = {QStringLiteral("guard.i3d"), QStringLiteral("box 1.i3d"),
                                   QStringLiteral("\u0017set.i3d"), QString()};
     QCOMPARE(view.count(), expected.size());
