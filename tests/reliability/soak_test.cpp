@@ -7,9 +7,7 @@
 // QUORVEX_SOAK_SEED the random seed.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -27,29 +25,17 @@
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
 #include "support/scene_generator.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::reliability {
 namespace {
 
 namespace fs = std::filesystem;
-
-long EnvNumber(const char* name, long fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? std::strtol(value, nullptr, 10) : fallback;
-}
+using testing::EnvNumber;
 
 class Soak {
  public:
-  explicit Soak(std::uint64_t seed) : rng_(seed) {
-    // A memory file system when there is one: the soak is about what the writers write, and the
-    // crash test covers real disks; flushing every write to disk would only slow it down.
-    const fs::path base =
-        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    dir_ = base / ("quorvex-soak-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    path_ = dir_ / "scene2.bin";
-  }
-  ~Soak() { fs::remove_all(dir_); }
+  explicit Soak(std::uint64_t seed) : rng_(seed) {}
 
   // One random operation and the check that follows it. False after the first mismatch.
   bool Step() {
@@ -252,8 +238,10 @@ class Soak {
   }
 
   testing::Random rng_;
-  fs::path dir_;
-  fs::path path_;
+  // In memory where it can be: the soak is about what the writers write, and the crash test
+  // covers real disks; flushing every write to disk would only slow it down.
+  const testing::ScratchFolder dir_{"quorvex-soak", true};
+  const fs::path path_ = dir_ / "scene2.bin";
   SceneModel model_;
   long operationsOnScene_ = 0;
   long scenes_ = 0;
