@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -150,12 +151,11 @@ class Soak {
     const bool others = request.category == Category::Others;
     ModelObject object;
     object.name = request.name;
-    for (int i = 0; i < 3; ++i) {
-      object.translation[i] = FloatBits(request.translation[i]);
-      object.size[i] = FloatBits(request.size[i]);
-    }
-    object.rotation[0] = FloatBits(request.rotationA);
-    object.rotation[2] = FloatBits(request.rotationC);
+    std::copy(std::begin(request.translation), std::end(request.translation),
+              object.values.translation);
+    std::copy(std::begin(request.size), std::end(request.size), object.values.size);
+    object.values.rotation[0] = FloatBits(request.rotationA);
+    object.values.rotation[2] = FloatBits(request.rotationC);
     if (!others && request.model.find(".i3d") != ByteString::npos) object.model = request.model;
     model_.objects.push_back(object);
     if (request.category) {
@@ -185,12 +185,7 @@ class Soak {
     const auto modified = ModifyObject(path_, request);
     if (!modified) return "modify FAILED: " + modified.error().message;
     for (auto& object : model_.objects) {
-      if (object.name != match.name) continue;
-      for (int i = 0; i < 3; ++i) {
-        object.translation[i] = FloatBits(request.translation[i]);
-        object.size[i] = FloatBits(request.size[i]);
-      }
-      for (int i = 0; i < 4; ++i) object.rotation[i] = request.rotation[i];
+      if (object.name == match.name) object.values = request;
     }
     return "modify";
   }
