@@ -20,6 +20,7 @@
 #include "script/overview.h"
 #include "support/cli_runner.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::testing {
 namespace {
@@ -29,16 +30,6 @@ using nlohmann::json;
 
 class ReadCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() /
-        ("quorvex_read_cli_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& name, const Bytes& bytes) {
     const auto path = (dir_ / name).string();
     WriteFile(path, bytes);
@@ -47,7 +38,8 @@ class ReadCli : public ::testing::Test {
 
   CliRun Cli(const std::vector<std::string>& args) { return RunCli(args); }
 
-  fs::path dir_;
+  const ScratchFolder scratch_{"quorvex-read-cli"};
+  const fs::path dir_ = scratch_.path();
 };
 
 TEST_F(ReadCli, CatalogueOfTheDemoScene) {

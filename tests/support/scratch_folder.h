@@ -32,10 +32,16 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   ~ScratchFolder() {
+    // What a test made read-only is made writable first, or it could not be removed; links are
+    // not followed out of the folder.
+    namespace fs = std::filesystem;
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+      if (entry.is_symlink(ignored)) continue;
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(path_, ignored);
   }
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
