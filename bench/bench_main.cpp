@@ -21,6 +21,7 @@
 
 #include "bench_context.h"
 #include "figures.h"
+#include "literal_timings.h"
 #include "scene/scene_io.h"
 #include "support/identity_check.h"
 #include "support/load_scene.h"
@@ -106,7 +107,7 @@ LoadedScene Load(const BenchScene& info, const std::filesystem::path& folder) {
 
 // The literal file-read times of every scene: measured or extrapolated per byte.
 struct LiteralTimes {
-  testing::LiteralFileTimings t;
+  LiteralFileTimings t;
   bool extrapolated = false;
 };
 
@@ -117,13 +118,10 @@ void CheckIdentity(const std::vector<LoadedScene>& scenes, const Options& option
   literal.reserve(scenes.size());
   for (const auto& scene : scenes) {
     std::cerr << "identity check and literal scans on " << scene.scene.label << " ..." << std::endl;
-    testing::IdentityOptions identity;
     LiteralTimes times;
-    if (scene.mib() <= options.literalMaxMib) {
-      identity.file = scene.path;
-      identity.timings = &times.t;
-    }
-    const auto differences = testing::IdentityDifferences(scene.bytes, identity);
+    const bool timed = scene.mib() <= options.literalMaxMib;
+    const auto differences = timed ? TimedIdentityDifferences(scene.bytes, scene.path, times.t)
+                                   : testing::IdentityDifferences(scene.bytes);
     for (const auto& d : differences) std::cerr << "  DIFFERENT: " << d << "\n";
     allIdentical = allIdentical && differences.empty();
     sink.add(Figure{
@@ -131,7 +129,7 @@ void CheckIdentity(const std::vector<LoadedScene>& scenes, const Options& option
         differences.empty() ? "identical" : std::to_string(differences.size()) + " differences",
         "identical", differences.empty()});
     literal.push_back(times);
-    if (identity.file) {
+    if (timed) {
       measured = &scene;
       measuredTimes = &literal.back();
     } else if (measured) {

@@ -1,7 +1,5 @@
 #include "fuzz/fuzz_support.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,21 +40,7 @@ float ControlBytes::anyFloat() {
   return BitsToFloat(u32());
 }
 
-ScratchScene::ScratchScene() {
-  namespace fs = std::filesystem;
-  const fs::path base =
-      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-  std::string pattern = (base / "quorvex-fuzz-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) Fail("cannot create a scratch folder under " + base.string());
-  path_ = fs::path(pattern) / "scene2.bin";
-  // The folder goes when the process ends normally; a crash leaves it for inspection.
-  static std::string folder;
-  folder = pattern;
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  });
-}
+ScratchScene::ScratchScene() : path_(folder_.path() / "scene2.bin") {}
 
 void ScratchScene::write(std::span<const std::uint8_t> bytes) const {
   std::ofstream out(path_, std::ios::binary | std::ios::trunc);

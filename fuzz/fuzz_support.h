@@ -12,6 +12,7 @@
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
 #include "scene/scene_image.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::fuzz {
 
@@ -55,6 +56,9 @@ class ScratchScene {
   bool tempLeftOver() const;
 
  private:
+  // Kept for the whole run (see Scratch): it goes when the process ends normally, and a crash
+  // leaves it for inspection.
+  const testing::ScratchFolder folder_{"quorvex-fuzz", true};
   std::filesystem::path path_;
 };
 

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Pos previousStart = 0;
   for (const auto& name : names) {
     QV_FUZZ_CHECK(name.length >= 4 && image.contains(name.start, name.length), "name inside");
-    const auto text = ModelNameText(image, name);
+    const auto text = ModelNameText(image, name).value();  // bytes in memory
     QV_FUZZ_CHECK(text.size() == static_cast<std::size_t>(name.length), "name text");
     QV_FUZZ_CHECK(text.ends_with(".i3d"), "name ending");
     for (std::size_t i = 0; i + 4 < text.size(); ++i) {

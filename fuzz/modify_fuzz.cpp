@@ -54,8 +54,8 @@ void CheckPlanAgainstFile(std::span<const std::uint8_t> scene, const ModifyReque
       const auto rescanned = ScanObjectParameters(SceneImage(result), {request.name}).value();
       for (const auto& match : rescanned.matches) {
         found = found || (match.translationPos == request.translationPos &&
-                          ValuesOf(match)[0] == FloatBits(request.translation[0]) &&
-                          ValuesOf(match)[9] == FloatBits(request.size[2]));
+                          match.bits()[0] == FloatBits(request.translation[0]) &&
+                          match.bits()[9] == FloatBits(request.size[2]));
       }
       if (!found) difference = "the object's values do not read back";
     }

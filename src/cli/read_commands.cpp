@@ -244,7 +244,9 @@ int Models(const std::string& scene) {
   if (held) return WriteRaw(out);
   out.clear();
   for (const auto& name : *names) {
-    out += ModelNameText(image, name);
+    const auto text = ModelNameText(image, name);
+    if (!text) return Fail(text.error());
+    out += *text;
     out.push_back('\n');
     if (out.size() >= (1u << 20)) {
       if (WriteRaw(out) != kExitOk) return kExitFailed;

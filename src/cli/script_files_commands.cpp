@@ -115,7 +115,8 @@ Status CheckScriptDigest(const SceneImage& image, const CatalogueRow& row,
 }
 
 // Whether `text` equals the row's script in the scene, compared piece by piece.
-bool SameAsScript(const SceneImage& image, const CatalogueRow& row, const ByteString& text) {
+Result<bool> SameAsScript(const SceneImage& image, const CatalogueRow& row,
+                          const ByteString& text) {
   if (static_cast<std::int64_t>(text.size()) != *row.scriptLength) return false;
   std::size_t done = 0;
   bool same = true;
@@ -125,7 +126,7 @@ bool SameAsScript(const SceneImage& image, const CatalogueRow& row, const ByteSt
                                                text.begin() + static_cast<std::ptrdiff_t>(done));
                      done += piece.size();
                    });
-  return same;
+  return CheckedRead(image, Result<bool>(same));
 }
 
 // The scripts whose files differ from the scene's scripts, each read only after its row has been
@@ -152,9 +153,9 @@ Result<std::vector<ScriptChange>> ChangedScripts(const SceneImage& image,
                                                    " cannot be taken: " + text.error().message,
                                                "Nothing was written."));
     }
-    const bool same = SameAsScript(image, **row, *text);
-    if (image.readFailure()) return *image.readFailure();
-    if (same) continue;
+    const auto same = SameAsScript(image, **row, *text);
+    if (!same) return same.error();
+    if (*same) continue;
     if (auto s = CheckScriptDigest(image, **row, entry); !s) return s.error();
     changes.push_back({entry.row, std::move(*text)});
   }
@@ -202,8 +203,9 @@ int Export(const std::string& scene, const std::string& folder, bool force,
   std::vector<std::string> names;
   for (std::size_t i = 0; i < catalogue->rows.size(); ++i) {
     const auto& row = catalogue->rows[i];
-    const auto text = ScriptTextOf(image, row);
-    if (image.readFailure()) return nothing(*image.readFailure());
+    const auto read = ScriptTextOf(image, row);
+    if (!read) return nothing(read.error());
+    const auto& text = *read;
     if (!text) continue;
     ManifestScript entry;
     entry.row = static_cast<int>(i);

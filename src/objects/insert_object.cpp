@@ -53,8 +53,8 @@ ObjectRecordInput ObjectRecordInputFor(const InsertRequest& request) {
     record.translation[i] = request.translation[i];
     record.size[i] = request.size[i];
   }
-  record.rotationA = request.rotationA;
-  record.rotationC = request.rotationC;
+  record.rotation[0] = FloatBits(request.rotationA);
+  record.rotation[2] = FloatBits(request.rotationC);
   record.others = others;
   return record;
 }

@@ -106,8 +106,9 @@ Result<std::vector<ModelName>> ListSceneModels(const SceneImage& image,
   return CheckedRead(image, Result<std::vector<ModelName>>(std::move(names)));
 }
 
-ByteString ModelNameText(const SceneImage& image, const ModelName& name) {
-  return image.bytesAt(name.start, name.length).value_or(ByteString());
+Result<ByteString> ModelNameText(const SceneImage& image, const ModelName& name) {
+  return CheckedRead(
+      image, Result<ByteString>(image.bytesAt(name.start, name.length).value_or(ByteString())));
 }
 
 }  // namespace quorvex

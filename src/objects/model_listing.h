@@ -54,7 +54,8 @@ inline constexpr Pos kMaxModelNameLength = 260;
 Result<std::vector<ModelName>> ListSceneModels(const SceneImage& image,
                                                const ModelListingHooks& hooks = {});
 
-// The bytes of a listed name.
-ByteString ModelNameText(const SceneImage& image, const ModelName& name);
+// The bytes of a listed name, read again; fails with the image's read failure (another program
+// made the file shorter since the listing).
+Result<ByteString> ModelNameText(const SceneImage& image, const ModelName& name);
 
 }  // namespace quorvex

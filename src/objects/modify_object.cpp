@@ -9,47 +9,13 @@
 
 namespace quorvex {
 
-namespace {
-
-// The ten values in file order: translation X Y Z, rotation A B C D (raw), size X Y Z.
-ObjectValues ValuesFrom(const float (&translation)[3], const std::uint32_t (&rotation)[4],
-                        const float (&size)[3]) {
-  return {FloatBits(translation[0]),
-          FloatBits(translation[1]),
-          FloatBits(translation[2]),
-          rotation[0],
-          rotation[1],
-          rotation[2],
-          rotation[3],
-          FloatBits(size[0]),
-          FloatBits(size[1]),
-          FloatBits(size[2])};
-}
-
-ObjectValues RequestedValues(const ModifyRequest& request) {
-  return ValuesFrom(request.translation, request.rotation, request.size);
-}
-
-// The offsets of the ten values from P.
-constexpr Pos kValueOffsets[10] = {0, 4, 8, 18, 22, 26, 30, 40, 44, 48};
-
-}  // namespace
-
-ObjectValues ValuesOf(const ObjectParams& params) {
-  return ValuesFrom(params.translation, params.rotation, params.size);
-}
-
 ModifyRequest ModifyRequestFrom(const ObjectParams& params, Pos sceneLength) {
   ModifyRequest request;
+  static_cast<ObjectValues&>(request) = static_cast<const ObjectValues&>(params);
   request.name = params.name;
   request.translationPos = params.translationPos;
-  for (int i = 0; i < 3; ++i) {
-    request.translation[i] = params.translation[i];
-    request.size[i] = params.size[i];
-  }
-  for (int i = 0; i < 4; ++i) request.rotation[i] = params.rotation[i];
   request.sceneLength = sceneLength;
-  request.loaded = ValuesOf(params);
+  request.loaded = static_cast<const ObjectValues&>(params);
   return request;
 }
 
@@ -63,15 +29,17 @@ Result<EditPlan> PlanModify(const SceneImage& image, const ModifyRequest& reques
 
   const Pos p = request.translationPos;
   const auto n = static_cast<Pos>(request.name.size());
-  const Pos nameChunk = p - 13 - n;
+  const Pos object = ObjectMarkerPos(p, n);
+  const Pos nameChunk = object + kObjectNameChunk;
   const bool nameThere = image.markerAt(nameChunk, marker::kName) &&
                          image.int32At(nameChunk + 2) == n + 7 &&
-                         image.bytesAt(nameChunk + 6, n) == request.name;
+                         image.bytesAt(nameChunk + marker::kHeaderSize, n) == request.name;
   if (!nameThere) {
     return ChangedOnDisk("the object's name is no longer at position " +
-                         std::to_string(nameChunk + 6));
+                         std::to_string(nameChunk + marker::kHeaderSize));
   }
-  if (!image.contains(p, 52)) {
+  const auto stored = ObjectValues::Load(image, p);
+  if (!stored) {
     return ChangedOnDisk("the object's values run past the end of the file");
   }
   // The values go into an object of the objects section, never elsewhere.
@@ -81,30 +49,21 @@ Result<EditPlan> PlanModify(const SceneImage& image, const ModifyRequest& reques
   }
   auto children = ObjectsSectionChildren(image, *section);
   if (!children) return children.error();
-  const Pos object = nameChunk - 16;
   if (!std::binary_search(children->begin(), children->end(), object)) {
     return ChangedOnDisk("the object is no longer an entry of the objects section at position " +
                          std::to_string(object));
   }
-  if (image.uint32At(p + 22) != request.rotation[1] ||
-      image.uint32At(p + 30) != request.rotation[3]) {
+  if (stored->rotation[1] != request.rotation[1] || stored->rotation[3] != request.rotation[3]) {
     return ChangedOnDisk("the object's rotation is no longer what was read");
   }
-  if (request.loaded) {
-    for (std::size_t i = 0; i < 10; ++i) {
-      if (image.uint32At(p + kValueOffsets[i]) != (*request.loaded)[i]) {
-        return ChangedOnDisk(
-            "another program has changed the object's values since they were "
-            "loaded");
-      }
-    }
+  if (request.loaded && stored->bits() != request.loaded->bits()) {
+    return ChangedOnDisk(
+        "another program has changed the object's values since they were "
+        "loaded");
   }
 
   EditPlan plan(static_cast<std::uint64_t>(image.length()));
-  const ObjectValues values = RequestedValues(request);
-  for (std::size_t i = 0; i < 10; ++i) {
-    if (auto s = plan.patchUint32(p + kValueOffsets[i], values[i]); !s) return s.error();
-  }
+  if (auto s = request.save(plan, p); !s) return s.error();
   return plan;
 }
 
@@ -118,8 +77,8 @@ Status CheckModifiedResult(const SceneImage& current, const EditPlan& plan,
   if (!scan) return scan.error();
   bool found = false;
   for (const auto& match : scan->matches) {
-    found = found || (match.translationPos == request.translationPos &&
-                      ValuesOf(match) == RequestedValues(request));
+    found =
+        found || (match.translationPos == request.translationPos && match.bits() == request.bits());
   }
   if (found) return OkStatus();
   return CheckedRead(result, Status(MakeError(ErrorKind::WouldMisread,

@@ -1,18 +1,14 @@
 #pragma once
-// Rewriting an existing object's translation, rotation and size in place. The values lie at fixed
-// distances from P, the position of the first translation value that the object-parameter scan
-// recorded: translation X Y Z at P, +4, +8; rotation A B C D at +18, +22, +26, +30 (after the
-// rotation chunk's 6 header bytes); size X Y Z at +40, +44, +48. The file keeps its length.
+// Rewriting an existing object's translation, rotation and size in place, at P, the position of
+// the first translation value that the object-parameter scan recorded (the values' layout is
+// ObjectValues'). The file keeps its length.
 //
 // Before writing, the object must still be where the scan found it: the file has the length the
 // scan saw, the objects section's children still fill it exactly and the object is one of them,
-// the object's name chunk (marker 0x0010 at P - 13 - N, length N + 7) still holds its name, and B
-// and D are still the values read (they are written back unchanged). When the caller gives the
-// ten values it loaded, all ten must still be stored: another program's change to the object is
-// never overwritten.
+// the object's name chunk still holds its name, and B and D are still the values read (they are
+// written back unchanged). When the caller gives the ten values it loaded, all ten must still be
+// stored: another program's change to the object is never overwritten.
 
-#include <array>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -20,26 +16,18 @@
 #include "scene/catalogue.h"
 #include "scene/edit_plan.h"
 #include "scene/object_params.h"
+#include "scene/object_values.h"
 #include "scene/result.h"
 #include "scene/scene_image.h"
 #include "scene/scene_io.h"
 
 namespace quorvex {
 
-// The ten stored values of an object as raw bit patterns, in file order: translation X Y Z,
-// rotation A B C D, size X Y Z.
-using ObjectValues = std::array<std::uint32_t, 10>;
-
-// The values an object-parameter scan read.
-ObjectValues ValuesOf(const ObjectParams& params);
-
-struct ModifyRequest {
+// The values to store (B and D exactly as read) and the object they go to.
+struct ModifyRequest : ObjectValues {
   ByteString name;         // the object's name as the scan read it
   Pos translationPos = 0;  // P; 0 when the scan recorded no position for the row
-  float translation[3] = {0, 0, 0};
-  std::uint32_t rotation[4] = {0, 0, 0, 0};  // raw A, B, C, D; B and D exactly as read
-  float size[3] = {0, 0, 0};
-  Pos sceneLength = 0;  // the file length the scan saw
+  Pos sceneLength = 0;     // the file length the scan saw
   // The values as they were loaded (before the user changed them); when given, the write refuses
   // should the file hold other values now.
   std::optional<ObjectValues> loaded;

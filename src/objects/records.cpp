@@ -42,15 +42,7 @@ Bytes BuildObjectRecord(const ObjectRecordInput& in) {
   AppendInt32(out, in.others ? 6 : 9);
   AppendNameChunk(out, marker::kName, in.name);
 
-  AppendHeader(out, marker::kTranslation, 18);
-  for (float v : in.translation) AppendFloat(out, v);
-  AppendHeader(out, marker::kRotation, 22);
-  AppendFloat(out, in.rotationA);
-  AppendFloat(out, 0.0f);
-  AppendFloat(out, in.rotationC);
-  AppendFloat(out, 0.0f);
-  AppendHeader(out, marker::kSize, 18);
-  for (float v : in.size) AppendFloat(out, v);
+  in.appendChunks(out);
   AppendHeader(out, marker::kFixedVector, 18);
   out.insert(out.end(), std::begin(kFixedVector), std::end(kFixedVector));
 

@@ -77,6 +77,25 @@ void TakeOwnWrite(LoadedScene& scene) {
   scene.written = now->written;
 }
 
+namespace {
+
+// The row's script in `image`: its length must still be the one the scan read.
+Result<ByteString> ScriptAt(const SceneImage& image, const CatalogueRow& entry) {
+  const Pos p = *entry.scriptLengthPos;
+  if (image.int32At(p) != entry.scriptLength) {
+    return ChangedSinceLoaded("the script of \"" + BytesToUtf8(entry.name) +
+                              "\" no longer has its length");
+  }
+  std::optional<ByteString> text = image.bytesAt(p + 4, *entry.scriptLength);
+  if (!text) {
+    return ChangedSinceLoaded("the script of \"" + BytesToUtf8(entry.name) +
+                              "\" runs past the end");
+  }
+  return std::move(*text);
+}
+
+}  // namespace
+
 Result<ByteString> ReadRowScript(const LoadedScene& scene, int row) {
   if (!scene.hasRow(row)) {
     return MakeError(ErrorKind::NoSuchRow, "There is no row " + std::to_string(row) + ".");
@@ -88,20 +107,7 @@ Result<ByteString> ReadRowScript(const LoadedScene& scene, int row) {
   auto file = ReopenLoadedScene(scene);
   if (!file) return file.error();
   const SceneImage image(**file);
-  const Pos p = *entry.scriptLengthPos;
-  const std::optional<std::int32_t> n = image.int32At(p);
-  if (image.readFailure()) return *image.readFailure();
-  if (n != entry.scriptLength) {
-    return ChangedSinceLoaded("the script of \"" + BytesToUtf8(entry.name) +
-                              "\" no longer has its length");
-  }
-  std::optional<ByteString> text = image.bytesAt(p + 4, *n);
-  if (image.readFailure()) return *image.readFailure();
-  if (!text) {
-    return ChangedSinceLoaded("the script of \"" + BytesToUtf8(entry.name) +
-                              "\" runs past the end");
-  }
-  return std::move(*text);
+  return CheckedRead(image, ScriptAt(image, entry));
 }
 
 void RecordObjectParams(LoadedScene& scene, const std::vector<ObjectParams>& matches) {

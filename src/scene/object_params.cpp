@@ -13,13 +13,6 @@
 
 namespace quorvex {
 
-float ObjectParams::rotationA() const {
-  return BitsToFloat(rotation[0]);
-}
-float ObjectParams::rotationC() const {
-  return BitsToFloat(rotation[2]);
-}
-
 std::optional<Pos> FindObjectsSection(const SceneImage& image) {
   return FindPairFrom(image, 5, 0x00, 0x40);
 }
@@ -103,11 +96,13 @@ ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& ro
       return result;
     }
     const Pos next = m + *childLength + 2;
-    if (!image.markerAt(m + 16, marker::kName)) {  // no name sub-chunk (a window past the end too)
+    const Pos nameChunk = m + kObjectNameChunk;
+    if (!image.markerAt(nameChunk,
+                        marker::kName)) {  // no name sub-chunk (a window past the end too)
       scanPos = next;
       continue;
     }
-    const auto nameField = image.int32At(m + 18);
+    const auto nameField = image.int32At(nameChunk + 2);
     // Damaged: the name length lies outside the file, is negative, or the name runs past the end.
     if (!nameField) {
       result.error = Damaged("an object's name length lies outside the file", m);
@@ -118,7 +113,7 @@ ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& ro
       result.error = Damaged("an object's name length is negative", m);
       return result;
     }
-    const auto name = image.bytesAt(m + 22, n);
+    const auto name = image.bytesAt(nameChunk + marker::kHeaderSize, n);
     if (!name) {
       result.error = Damaged("an object's name runs past the end of the file", m);
       return result;
@@ -129,34 +124,33 @@ ObjectScanResult Scan(const SceneImage& image, const std::vector<ByteString>& ro
       continue;
     }
 
-    const Pos p = m + 29 + n;
+    const Pos p = ObjectValuesPos(m, n);
+    const auto values = ObjectValues::Load(image, p);
     // Damaged: the translation, rotation or size values lie (partly) outside the file.
-    if (!image.contains(p, 52)) {
+    if (!values) {
       result.error = Damaged("an object's translation, rotation or size lies outside the file", m);
       return result;
     }
     ObjectParams params;
+    static_cast<ObjectValues&>(params) = *values;
     params.row = found->second;
     params.name = rowNames[static_cast<std::size_t>(found->second)];
     params.translationPos = p;
-    for (int i = 0; i < 3; ++i) params.translation[i] = *image.floatAt(p + 4 * i);
-    for (int i = 0; i < 4; ++i) params.rotation[i] = *image.uint32At(p + 18 + 4 * i);
-    for (int i = 0; i < 3; ++i) params.size[i] = *image.floatAt(p + 40 + 4 * i);
 
-    // rest: the L - 79 - N bytes at P + 52, clamped at the end of the file (the part that exists
-    // is read); a negative count gives an empty rest.
-    const Pos restStart = p + 52;
+    // rest: the L - 79 - N bytes behind the values, clamped at the end of the file (the part that
+    // exists is read); a negative count gives an empty rest.
+    const Pos restStart = p + ObjectValues::kSpan;
     const Pos restCount = std::clamp<Pos>(static_cast<Pos>(*childLength) - 79 - n, 0,
                                           image.length() - (restStart - 1));
     const Pos restLast = restStart + restCount - 1;
-    const auto model = FindBytes(image, restStart, restLast, "\x12\x20");
+    const auto model = FindBytes(image, restStart, restLast, "\x12\x20");  // the model's marker
     if (model && FindBytes(image, restStart, restLast, ".i3d")) {
-      const Pos k = *model - restStart + 1;  // 1-based index in rest
-      const auto modelField = image.int32At(p + 53 + k);
+      const auto modelField = image.int32At(*model + 2);
       // A model name length field outside the file, a negative name length or a name running past
       // the end: the model is not taken (the row keeps its previous one).
       if (modelField) {
-        const auto modelName = image.bytesAt(p + 57 + k, static_cast<Pos>(*modelField) - 7);
+        const auto modelName =
+            image.bytesAt(*model + marker::kHeaderSize, static_cast<Pos>(*modelField) - 7);
         if (modelName) params.model = *modelName;
       }
     }

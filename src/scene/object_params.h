@@ -2,34 +2,26 @@
 // The object-parameter scan: walks the children of the objects section (0x4000) by their lengths
 // and, for every scene object (0x4010) whose name equals a catalogue row's name (first row wins,
 // exact byte comparison), records where its translation lies and what its translation, rotation,
-// size and model file name are.
-//
-// Layout of a scene object, offsets from its marker M (N = name length):
-//   16: name sub-chunk 0x0010 (its marker is tested), 23 + N: translation (6 header bytes + X Y Z),
-//   41 + N: rotation (6 + A B C D), 63 + N: size (6 + X Y Z), 81 + N: further sub-chunks, among
-//   them the model 0x2012. The translation therefore starts at P = M + 29 + N.
+// size and model file name are. A scene object's layout is ObjectValues' (scene/object_values.h);
+// of its sub-chunks only the name's marker is tested.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
 
+#include "scene/object_values.h"
 #include "scene/result.h"
 #include "scene/scene_image.h"
 
 namespace quorvex {
 
-struct ObjectParams {
+// The values of one matched object and where they were found.
+struct ObjectParams : ObjectValues {
   int row = 0;                      // the catalogue row that received the values
   ByteString name;                  // the object's name (= the row text)
   Pos translationPos = 0;           // P: first translation value
-  float translation[3] = {};        // at P, P + 4, P + 8
-  std::uint32_t rotation[4] = {};   // raw bits of A, B, C, D at P + 18, + 22, + 26, + 30
-  float size[3] = {};               // at P + 40, P + 44, P + 48
   std::optional<ByteString> model;  // absent when the object gave none (the row keeps its old one)
-
-  float rotationA() const;
-  float rotationC() const;
 };
 
 struct ObjectScanHooks {

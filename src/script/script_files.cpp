@@ -42,9 +42,10 @@ std::string ExportFileName(int row, const ByteString& name) {
   return out + ".txt";
 }
 
-std::optional<ByteString> ScriptTextOf(const SceneImage& image, const CatalogueRow& row) {
-  if (!row.scriptLengthPos || !row.scriptLength) return std::nullopt;
-  return image.bytesAt(*row.scriptLengthPos + 4, *row.scriptLength);
+Result<std::optional<ByteString>> ScriptTextOf(const SceneImage& image, const CatalogueRow& row) {
+  if (!row.scriptLengthPos || !row.scriptLength) return std::optional<ByteString>();
+  return CheckedRead(image, Result<std::optional<ByteString>>(
+                                image.bytesAt(*row.scriptLengthPos + 4, *row.scriptLength)));
 }
 
 Result<ScriptImport> PlanScriptImport(const SceneImage& image, const Catalogue& catalogue,

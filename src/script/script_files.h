@@ -20,8 +20,9 @@ inline constexpr std::size_t kMaxExportNameBytes = 64;
 // . _ - replaced by "_", cut to at most 64 bytes. Rows stop at 5000, so names never collide.
 std::string ExportFileName(int row, const ByteString& name);
 
-// The script text of a row that has a script position; absent for one without.
-std::optional<ByteString> ScriptTextOf(const SceneImage& image, const CatalogueRow& row);
+// The script text of a row that has a script position; absent for one without, or one whose text
+// runs past the end of the file. Fails with the image's read failure.
+Result<std::optional<ByteString>> ScriptTextOf(const SceneImage& image, const CatalogueRow& row);
 
 // A new text for the script of a catalogue row.
 struct ScriptChange {

@@ -72,7 +72,15 @@ void Form1::ListSceneModels() {
   constexpr std::size_t kBlock = 4096;
   const std::span<const ModelName> all(names);
   for (std::size_t first = 0; first < all.size(); first += kBlock) {
-    rows->appendNames(image, all.subspan(first, std::min(kBlock, all.size() - first)));
+    const Status added =
+        rows->appendNames(image, all.subspan(first, std::min(kBlock, all.size() - first)));
+    if (!added) {
+      // Names read again after the listing: another program made the file shorter meanwhile.
+      rows->clear();
+      rows->appendName({});
+      reportFailure(added.error());
+      return;
+    }
     yieldToEvents();
   }
   setStatus(QStringLiteral("     ***** Ready ***** "), QColor(0, 128, 0));

@@ -21,8 +21,8 @@ void ModelNameList::appendName(std::string_view bytes) {
   endInsertRows();
 }
 
-void ModelNameList::appendNames(const SceneImage& image, std::span<const ModelName> names) {
-  if (names.empty()) return;
+Status ModelNameList::appendNames(const SceneImage& image, std::span<const ModelName> names) {
+  if (names.empty()) return OkStatus();
   beginInsertRows(QModelIndex(), count(), count() + static_cast<int>(names.size()) - 1);
   ends_.reserve(ends_.size() + names.size());
   for (const ModelName& name : names) {
@@ -34,6 +34,7 @@ void ModelNameList::appendNames(const SceneImage& image, std::span<const ModelNa
     ends_.push_back(buffer_.size());
   }
   endInsertRows();
+  return CheckedRead(image, OkStatus());
 }
 
 std::string_view ModelNameList::nameBytes(int row) const {

@@ -26,8 +26,9 @@ class ModelNameList : public QAbstractListModel {
   void appendName(std::string_view bytes);
   // Adds one row per listed name, in the given order, as one insertion: the bytes of each name
   // are read from `image`. A name that does not lie inside the image gives an empty row. Meant to
-  // be called with blocks of a listing, handing out events between the blocks.
-  void appendNames(const SceneImage& image, std::span<const ModelName> names);
+  // be called with blocks of a listing, handing out events between the blocks. Fails with the
+  // image's read failure: the rows added then may hold zeros instead of names.
+  Status appendNames(const SceneImage& image, std::span<const ModelName> names);
 
   int count() const { return static_cast<int>(ends_.size()); }
   // The bytes of row `row` (0 <= row < count()).

@@ -20,6 +20,7 @@
 #include "script/overview.h"
 #include "support/cli_runner.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::testing {
 namespace {
@@ -29,16 +30,6 @@ using nlohmann::json;
 
 class ReadCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() /
-        ("quorvex_read_cli_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& name, const Bytes& bytes) {
     const auto path = (dir_ / name).string();
     WriteFile(path, bytes);
@@ -47,7 +38,8 @@ class ReadCli : public ::testing::Test {
 
   CliRun Cli(const std::vector<std::string>& args) { return RunCli(args); }
 
-  fs::path dir_;
+  const ScratchFolder scratch_{"quorvex-read-cli"};
+  const fs::path dir_ = scratch_.path();
 };
 
 TEST_F(ReadCli, CatalogueOfTheDemoScene) {
@@ -245,7 +237,7 @@ TEST_F(ReadCli, OverviewAndModels) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::string expected;
   const auto names = ListSceneModels(image).value();
-  for (const auto& name : names) expected += ModelNameText(image, name) + "\n";
+  for (const auto& name : names) expected += *ModelNameText(image, name) + "\n";
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.out.substr(0, 20), "Oskar.i3d\nBrenna.i3d");
   EXPECT_NE(run.out.find("\nxbarel 2.i3d\n"), std::string::npos);

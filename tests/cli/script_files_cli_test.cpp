@@ -23,6 +23,7 @@
 #include "support/cli_runner.h"
 #include "support/failing_file_system.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::testing {
 namespace {
@@ -63,17 +64,7 @@ SceneSpec ExportSpec() {
 
 class ScriptFilesCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quorvex-script-files-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    scene_ = (dir_ / "scene2.bin").string();
-    out_ = (dir_ / "scripts").string();
-    original_ = BuildScene(ExportSpec());
-    WriteFile(scene_, original_);
-    catalogue_ = *ScanCatalogue(SceneImage(original_));
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { WriteFile(scene_, original_); }
 
   CliRun Cli(const std::vector<std::string>& args) { return RunCli(args); }
 
@@ -94,10 +85,11 @@ class ScriptFilesCli : public ::testing::Test {
     return -1;
   }
 
-  fs::path dir_;
-  std::string scene_, out_;
-  Bytes original_;
-  Catalogue catalogue_;
+  const ScratchFolder scratch_{"quorvex-script-files"};
+  const fs::path dir_ = scratch_.path();
+  const std::string scene_ = (dir_ / "scene2.bin").string(), out_ = (dir_ / "scripts").string();
+  const Bytes original_ = BuildScene(ExportSpec());
+  const Catalogue catalogue_ = *ScanCatalogue(SceneImage(original_));
 };
 
 TEST_F(ScriptFilesCli, ExportWritesEveryScriptAndTheManifest) {

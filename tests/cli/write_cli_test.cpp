@@ -15,6 +15,7 @@
 #include "scene/object_params.h"
 #include "support/cli_runner.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::testing {
 namespace {
@@ -23,15 +24,7 @@ namespace fs = std::filesystem;
 
 class WriteCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "quorvex-write-cli-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    scene_ = (dir_ / "scene2.bin").string();
-    original_ = BuildScene(DemoSceneSpec());
-    WriteFile(scene_, original_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { WriteFile(scene_, original_); }
 
   CliRun Cli(const std::vector<std::string>& args, const std::optional<Bytes>& input = {}) {
     return RunCli(args, {.input = input});
@@ -73,9 +66,10 @@ class WriteCli : public ::testing::Test {
     EXPECT_EQ(Scene(), original_);
   }
 
-  fs::path dir_;
-  std::string scene_;
-  Bytes original_;
+  const ScratchFolder scratch_{"quorvex-write-cli"};
+  const fs::path dir_ = scratch_.path();
+  const std::string scene_ = (dir_ / "scene2.bin").string();
+  const Bytes original_ = BuildScene(DemoSceneSpec());
   mutable Bytes bytes_;
 };
 

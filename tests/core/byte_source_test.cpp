@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "scene/object_params.h"
 #include "scene/scene_file.h"
 #include "script/overview.h"
+#include "script/script_files.h"
 #include "support/same_results.h"
 #include "support/scene_generator.h"
 
@@ -97,6 +99,13 @@ TEST(ByteSource, AFailedReadIsReportedByEveryReader) {
             ErrorKind::ChangedOnDisk);
   const SceneImage image(truncated);
   EXPECT_EQ(ListSceneModels(image).error().kind, ErrorKind::ChangedOnDisk);
+  // Reading a name or a script again, after a scan, reports it as well.
+  const auto end = static_cast<Pos>(scene.size());
+  EXPECT_EQ(ModelNameText(SceneImage(truncated), {end - 8, 4}).error().kind,
+            ErrorKind::ChangedOnDisk);
+  const auto last = std::find_if(catalogue->rows.rbegin(), catalogue->rows.rend(),
+                                 [](const CatalogueRow& row) { return row.scriptLength > 0; });
+  EXPECT_EQ(ScriptTextOf(SceneImage(truncated), *last).error().kind, ErrorKind::ChangedOnDisk);
   // A copy keeps the failure, and so does the image it is moved into; the moved-from one is empty.
   SceneImage copy(image);
   EXPECT_TRUE(copy.readFailure());

@@ -131,8 +131,7 @@ TEST(InsertObject, FemaleGoesToTheEndOfBothSectionsAndEveryLengthGrows) {
   const auto request = Request("Lucy", Category::Female, "Sarah2LOW.i3d");
   const Bytes after = Inserted(before, request);
 
-  ObjectRecordInput input{"Lucy", "Sarah2LOW.i3d", {1, 2, 3}, {1, 1, 1}, 0.5f, 0.8660254f, false};
-  const Bytes object = BuildObjectRecord(input);
+  const Bytes object = BuildObjectRecord(ObjectRecordInputFor(request));
   const auto human1 = FindTemplate("Human1")->bytes();
   const Bytes definition = BuildDefinitionRecord("Lucy", human1);
   ASSERT_EQ(object.size(), 133u + 4 + 13);

@@ -32,7 +32,7 @@ std::vector<ByteString> List(const Bytes& bytes, std::vector<int>* progress = nu
       EXPECT_EQ(names[i].start, literal[i].start);
       EXPECT_EQ(names[i].length, literal[i].length);
     }
-    out.push_back(ModelNameText(image, names[i]));
+    out.push_back(*ModelNameText(image, names[i]));
   }
   if (progress) *progress = values;
   return out;

@@ -137,8 +137,8 @@ ObjectRecordInput OneLetterFemale() {
   in.translation[1] = 0.0f;
   in.translation[2] = -2.0f;
   in.size[0] = in.size[1] = in.size[2] = 1.0f;
-  in.rotationA = 0.5f;
-  in.rotationC = 0.8660254f;
+  in.rotation[0] = FloatBits(0.5f);
+  in.rotation[2] = FloatBits(0.8660254f);
   return in;
 }
 

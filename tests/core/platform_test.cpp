@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -35,6 +34,7 @@
 #include "support/cli_runner.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex {
 namespace {
@@ -53,27 +53,17 @@ void WriteAllBytes(const fs::path& path, const Bytes& bytes) {
   ASSERT_TRUE(out.good()) << path;
 }
 
-// A fresh folder for one test, removed afterwards (read-only flags cleared first).
+// A fresh folder `leaf` for one test, inside a scratch folder that goes afterwards.
 class TempFolder {
  public:
-  explicit TempFolder(const fs::path& leaf) {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    root_ = fs::temp_directory_path() / ("quorvex-platform-" + std::to_string(stamp));
-    path_ = root_ / leaf;
+  explicit TempFolder(const fs::path& leaf) : path_(scratch_.path() / leaf) {
     fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
-      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-    }
-    fs::remove_all(root_, ignored);
   }
   const fs::path& path() const { return path_; }
 
  private:
-  fs::path root_;
-  fs::path path_;
+  const testing::ScratchFolder scratch_{"quorvex-platform"};
+  const fs::path path_;
 };
 
 // Another program holding the scene open. On Windows an open handle whose share mode forbids

@@ -9,40 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <string>
 
 #include "scene/scene_image.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::testing {
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    // A new folder with a random name (create_directory fails on an existing one).
-    std::random_device random;
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      auto candidate = std::filesystem::temp_directory_path() /
-                       ("quorvex-write-" + std::to_string(random()) + std::to_string(random()));
-      if (std::filesystem::create_directory(candidate)) path_ = candidate;
-    }
-    if (path_.empty()) throw std::runtime_error("cannot create a scratch folder");
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The whole file, read in one piece (the iterator-based reader is slow on large scenes).
 inline Bytes ReadWhole(const std::filesystem::path& path) {

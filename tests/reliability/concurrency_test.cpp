@@ -8,7 +8,6 @@
 // QUORVEX_STRESS_SECONDS sets how long the writers run (3 seconds in the test suite).
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -26,6 +25,7 @@
 #include "support/cli_runner.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::reliability {
 namespace {
@@ -37,12 +37,8 @@ using testing::RunCli;
 class Concurrency : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("quorvex-concurrency-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    scene_ = (dir_ / "scene2.bin").string();
     testing::WriteFile(scene_, testing::BuildScene(testing::DemoSceneSpec()));
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   Catalogue Scan() const {
     auto bytes = LoadScene(scene_);
@@ -52,8 +48,8 @@ class Concurrency : public ::testing::Test {
     return catalogue.ok() ? *catalogue : Catalogue{};
   }
 
-  fs::path dir_;
-  std::string scene_;
+  const testing::ScratchFolder dir_{"quorvex-concurrency"};
+  const std::string scene_ = (dir_ / "scene2.bin").string();
 };
 
 bool Busy(const CliRun& run) {
@@ -61,8 +57,7 @@ bool Busy(const CliRun& run) {
 }
 
 TEST_F(Concurrency, EveryWriteReportedSavedIsInTheFinalScene) {
-  const char* setting = std::getenv("QUORVEX_STRESS_SECONDS");
-  const auto seconds = std::chrono::seconds(setting && *setting ? std::atol(setting) : 3);
+  const auto seconds = std::chrono::seconds(testing::EnvNumber("QUORVEX_STRESS_SECONDS", 3));
   // Each writer owns a definition row with a script; new definitions go behind the last one, so
   // the rows keep their numbers.
   const auto before = Scan();

@@ -8,10 +8,8 @@
 // (scripts/crash.sh runs hundreds of kills on tens of MiB).
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -20,18 +18,15 @@
 #include "scene/catalogue.h"
 #include "support/cli_runner.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::reliability {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::CliRun;
+using testing::EnvNumber;
 using testing::RunCli;
-
-long EnvNumber(const char* name, long fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? std::strtol(value, nullptr, 10) : fallback;
-}
 
 // The demo scene with `mib` MiB of neutral data behind its sections, so that every write that
 // moves the rest of the file takes a while.
@@ -45,14 +40,6 @@ Bytes LargeScene(long mib) {
 
 class CrashSafety : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("quorvex-crash-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    scene_ = (dir_ / "scene2.bin").string();
-    temp_ = scene_ + ".save";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // After a kill: the scene is one of the two contents, and a leftover temporary file is reported
   // by the next write, which changes nothing; then it is moved away as the message asks.
   void CheckAfterKill(const Bytes& old, const Bytes& updated,
@@ -87,9 +74,9 @@ class CrashSafety : public ::testing::Test {
                          .killAfterSeen = std::chrono::microseconds(rng_() % window)});
   }
 
-  fs::path dir_;
-  std::string scene_;
-  std::string temp_;
+  const testing::ScratchFolder dir_{"quorvex-crash"};
+  const std::string scene_ = (dir_ / "scene2.bin").string();
+  const std::string temp_ = scene_ + ".save";
   long leftovers_ = 0;
   std::mt19937_64 rng_{static_cast<std::uint64_t>(EnvNumber("QUORVEX_CRASH_SEED", 7))};
 };

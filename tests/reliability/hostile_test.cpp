@@ -3,7 +3,6 @@
 // case either works or fails with a clear message and exit status 2, leaving the file unchanged.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "support/cli_runner.h"
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::reliability {
 namespace {
@@ -42,13 +42,6 @@ bool Exists(const fs::path& path) {
 
 class Hostile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("quorvex-hostile-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    demo_ = testing::BuildScene(testing::DemoSceneSpec());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Every command of quorvex-cli on a scene at `path`: reads, a longer and a shorter save, an
   // insertion and a modification.
   void WorksAt(const fs::path& path) {
@@ -92,8 +85,9 @@ class Hostile : public ::testing::Test {
     EXPECT_FALSE(Exists(TempPathFor(path))) << args[0];
   }
 
-  fs::path dir_;
-  Bytes demo_;
+  const testing::ScratchFolder scratch_{"quorvex-hostile"};
+  const fs::path dir_ = scratch_.path();
+  const Bytes demo_ = testing::BuildScene(testing::DemoSceneSpec());
 };
 
 TEST_F(Hostile, PathsWithBlanksNonAsciiAndLongNames) {

@@ -62,14 +62,13 @@ SceneModel ModelOf(const testing::SceneSpec& spec) {
   for (const auto& object : spec.objects) {
     ModelObject mirror;
     mirror.name = object.name;
-    for (int k = 0; k < 3; ++k) {
-      mirror.translation[k] = FloatBits(object.translation[k]);
-      mirror.size[k] = FloatBits(object.size[k]);
-    }
-    mirror.rotation[0] = FloatBits(object.rotationA);
-    mirror.rotation[1] = object.rotationB;
-    mirror.rotation[2] = FloatBits(object.rotationC);
-    mirror.rotation[3] = object.rotationD;
+    auto& v = mirror.values;
+    std::copy(std::begin(object.translation), std::end(object.translation), v.translation);
+    std::copy(std::begin(object.size), std::end(object.size), v.size);
+    v.rotation[0] = FloatBits(object.rotationA);
+    v.rotation[1] = object.rotationB;
+    v.rotation[2] = FloatBits(object.rotationC);
+    v.rotation[3] = object.rotationD;
     // The scan takes a model only from an object whose further chunks hold ".i3d".
     if (object.model && object.model->find(".i3d") != ByteString::npos) mirror.model = object.model;
     model.objects.push_back(mirror);
@@ -121,13 +120,7 @@ std::optional<std::string> CompareWithModel(const Bytes& scene, const SceneModel
     const auto& match = objects.matches[next++];
     const std::string where = "object " + object.name + ": ";
     if (match.name != object.name || match.row != row - names.begin()) return where + "row";
-    for (int k = 0; k < 3; ++k) {
-      if (FloatBits(match.translation[k]) != object.translation[k]) return where + "translation";
-      if (FloatBits(match.size[k]) != object.size[k]) return where + "size";
-    }
-    for (int k = 0; k < 4; ++k) {
-      if (match.rotation[k] != object.rotation[k]) return where + "rotation";
-    }
+    if (match.bits() != object.values.bits()) return where + "translation, rotation or size";
     if (match.model != object.model) return where + "model";
   }
   if (next != objects.matches.size()) return "more objects matched than expected";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "objects/categories.h"
+#include "scene/object_values.h"
 #include "scene/scene_image.h"
 #include "support/random.h"
 #include "support/scene_builder.h"
@@ -24,9 +25,7 @@ struct ModelRow {
 
 struct ModelObject {
   ByteString name;
-  std::uint32_t translation[3] = {};  // raw bits of the singles
-  std::uint32_t rotation[4] = {};
-  std::uint32_t size[3] = {};
+  ObjectValues values;              // compared bit for bit
   std::optional<ByteString> model;  // absent when the scan cannot take one from the object
 };
 

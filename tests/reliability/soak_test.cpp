@@ -7,9 +7,8 @@
 // QUORVEX_SOAK_SEED the random seed.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -27,29 +26,17 @@
 #include "support/load_scene.h"
 #include "support/scene_builder.h"
 #include "support/scene_generator.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::reliability {
 namespace {
 
 namespace fs = std::filesystem;
-
-long EnvNumber(const char* name, long fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? std::strtol(value, nullptr, 10) : fallback;
-}
+using testing::EnvNumber;
 
 class Soak {
  public:
-  explicit Soak(std::uint64_t seed) : rng_(seed) {
-    // A memory file system when there is one: the soak is about what the writers write, and the
-    // crash test covers real disks; flushing every write to disk would only slow it down.
-    const fs::path base =
-        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    dir_ = base / ("quorvex-soak-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    path_ = dir_ / "scene2.bin";
-  }
-  ~Soak() { fs::remove_all(dir_); }
+  explicit Soak(std::uint64_t seed) : rng_(seed) {}
 
   // One random operation and the check that follows it. False after the first mismatch.
   bool Step() {
@@ -164,12 +151,11 @@ class Soak {
     const bool others = request.category == Category::Others;
     ModelObject object;
     object.name = request.name;
-    for (int i = 0; i < 3; ++i) {
-      object.translation[i] = FloatBits(request.translation[i]);
-      object.size[i] = FloatBits(request.size[i]);
-    }
-    object.rotation[0] = FloatBits(request.rotationA);
-    object.rotation[2] = FloatBits(request.rotationC);
+    std::copy(std::begin(request.translation), std::end(request.translation),
+              object.values.translation);
+    std::copy(std::begin(request.size), std::end(request.size), object.values.size);
+    object.values.rotation[0] = FloatBits(request.rotationA);
+    object.values.rotation[2] = FloatBits(request.rotationC);
     if (!others && request.model.find(".i3d") != ByteString::npos) object.model = request.model;
     model_.objects.push_back(object);
     if (request.category) {
@@ -199,12 +185,7 @@ class Soak {
     const auto modified = ModifyObject(path_, request);
     if (!modified) return "modify FAILED: " + modified.error().message;
     for (auto& object : model_.objects) {
-      if (object.name != match.name) continue;
-      for (int i = 0; i < 3; ++i) {
-        object.translation[i] = FloatBits(request.translation[i]);
-        object.size[i] = FloatBits(request.size[i]);
-      }
-      for (int i = 0; i < 4; ++i) object.rotation[i] = request.rotation[i];
+      if (object.name == match.name) object.values = request;
     }
     return "modify";
   }
@@ -252,8 +233,10 @@ class Soak {
   }
 
   testing::Random rng_;
-  fs::path dir_;
-  fs::path path_;
+  // In memory where it can be: the soak is about what the writers write, and the crash test
+  // covers real disks; flushing every write to disk would only slow it down.
+  const testing::ScratchFolder dir_{"quorvex-soak", true};
+  const fs::path path_ = dir_ / "scene2.bin";
   SceneModel model_;
   long operationsOnScene_ = 0;
   long scenes_ = 0;

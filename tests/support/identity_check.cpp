@@ -1,9 +1,5 @@
 #include "support/identity_check.h"
 
-#include <time.h>
-
-#include <chrono>
-
 #include "objects/model_listing.h"
 #include "scene/catalogue.h"
 #include "scene/object_params.h"
@@ -25,22 +21,6 @@ std::vector<ByteString> RowNames(const Result<Catalogue>& catalogue) {
 
 void Note(std::vector<std::string>& out, const std::string& what, const std::string& difference) {
   if (!difference.empty()) out.push_back(what + ": " + difference);
-}
-
-// CPU time of this thread (user and system): the literal scans spend it in the read calls.
-// (Windows builds only run the identity checks; wall time is good enough there.)
-double ThreadSeconds() {
-#ifdef _WIN32
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-#else
-  timespec t{};
-  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-#endif
-}
-
-double SecondsSince(double start) {
-  return ThreadSeconds() - start;
 }
 
 // What the fast scans gave, with their hook calls.
@@ -74,22 +54,22 @@ FastResults ScanFast(const SceneImage& image) {
   return fast;
 }
 
-// The literal scans over `source` against the fast results.
-void CompareLiteral(const ByteSource& bytes, const std::string& label, LiteralFileTimings* timings,
-                    const FastResults& fast, std::vector<std::string>& out) {
+// The literal scans over `source` against the fast results; `onScan` (when set) is told as each
+// scan begins and after the last.
+void CompareLiteral(const ByteSource& bytes, const std::string& label,
+                    const IdentityOptions::ScanObserver& onScan, const FastResults& fast,
+                    std::vector<std::string>& out) {
   const CountingSource source(bytes);
-  LiteralFileTimings unused;
-  LiteralFileTimings& t = timings ? *timings : unused;
+  const auto mark = [&](std::string_view scan) {
+    if (onScan) onScan(scan, source.reads());
+  };
   const std::string vs = " vs literal (" + label + ")";
 
   std::vector<int> progress;
   CatalogueHooks hooks;
   hooks.progress = [&](int count) { progress.push_back(count); };
-  auto start = ThreadSeconds();
-  std::uint64_t reads = source.reads();
+  mark("catalogue");
   const auto catalogue = LiteralScanCatalogue(source, {}, hooks);
-  t.catalogue = SecondsSince(start);
-  t.catalogueReads = source.reads() - reads;
   Note(out, "catalogue" + vs, CatalogueDifference(fast.catalogue, catalogue));
   Note(out, "catalogue progress" + vs, SequenceDifference(fast.progress, progress));
 
@@ -98,9 +78,8 @@ void CompareLiteral(const ByteSource& bytes, const std::string& label, LiteralFi
   ObjectScanHooks objectHooks;
   objectHooks.yield = [&] { ++yields; };
   objectHooks.progress = [&](int count) { objectProgress.push_back(count); };
-  start = ThreadSeconds();
+  mark("objects");
   const auto objects = LiteralScanObjectParameters(source, RowNames(fast.catalogue), objectHooks);
-  t.objects = SecondsSince(start);
   Note(out, "object parameters" + vs, ObjectScanDifference(fast.objects, objects));
   if (yields != fast.objectYields) {
     Note(out, "object parameter yields" + vs,
@@ -110,20 +89,17 @@ void CompareLiteral(const ByteSource& bytes, const std::string& label, LiteralFi
        SequenceDifference(fast.objectProgress, objectProgress));
 
   std::vector<int> modelProgress;
-  start = ThreadSeconds();
-  reads = source.reads();
+  mark("listing");
   const auto models = LiteralListSceneModels(source, &modelProgress);
-  t.listing = SecondsSince(start);
-  t.listingReads = source.reads() - reads;
   Note(out, "model listing" + vs, ModelListDifference(fast.models, models));
   Note(out, "model listing progress" + vs, SequenceDifference(fast.modelProgress, modelProgress));
 
   if (fast.catalogue.ok()) {
-    start = ThreadSeconds();
+    mark("overview");
     const auto overview = LiteralBuildScriptOverview(source, *fast.catalogue);
-    t.overview = SecondsSince(start);
     Note(out, "overview" + vs, TextDifference(fast.overview, overview));
   }
+  mark("");
 }
 
 }  // namespace
@@ -140,7 +116,7 @@ std::vector<std::string> IdentityDifferences(const Bytes& scene, const IdentityO
     } else if ((*file)->size() != scene.size()) {
       out.push_back("the file does not hold the scene's bytes");
     } else {
-      CompareLiteral(**file, "file reads", options.timings, fast, out);
+      CompareLiteral(**file, "file reads", options.onFileScan, fast, out);
     }
   }
   return out;

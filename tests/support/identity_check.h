@@ -7,27 +7,24 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scene/scene_image.h"
 
 namespace quorvex::testing {
 
-// Seconds of CPU time (user and system) the literal scans took through one system call per window,
-// and how many windows the catalogue scan and the model listing read.
-struct LiteralFileTimings {
-  double catalogue = 0, objects = 0, listing = 0, overview = 0;
-  std::uint64_t catalogueReads = 0, listingReads = 0;
-};
-
 struct IdentityOptions {
   // Also run the literal scans through one system call per window on this file (it must hold
   // the same bytes). Slow: about a second per MiB.
   std::optional<std::filesystem::path> file;
-  // Receives the times of those file scans.
-  LiteralFileTimings* timings = nullptr;
+  // Called as each of those file scans begins ("catalogue", "objects", "listing", "overview") and
+  // once more with "" after the last, with the number of windows read from the file so far.
+  using ScanObserver = std::function<void(std::string_view scan, std::uint64_t reads)>;
+  ScanObserver onFileScan;
 };
 
 // Every difference found, one line each ("catalogue vs literal (memory): row 12: name"); empty

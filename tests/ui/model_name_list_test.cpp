@@ -30,8 +30,8 @@ class ModelNameListTest : public QObject {
     view.names()->appendName("Processing");
     view.names()->clear();
     // In two blocks, as the window fills the list between events.
-    view.names()->appendNames(image, std::span(names).first(1));
-    view.names()->appendNames(image, std::span(names).subspan(1));
+    QVERIFY(view.names()->appendNames(image, std::span(names).first(1)).ok());
+    QVERIFY(view.names()->appendNames(image, std::span(names).subspan(1)).ok());
     const QStringList expected = {QStringLiteral("guard.i3d"), QStringLiteral("box 1.i3d"),
                                   QStringLiteral("\u0017set.i3d"), QString()};
     QCOMPARE(view.count(), expected.size());
@@ -46,6 +46,15 @@ class ModelNameListTest : public QObject {
     view.names()->appendName("");
     QCOMPARE(view.count(), 1);
     QCOMPARE(view.text(0), QString());
+
+    // Names read again from a file that another program made shorter: the failure comes back.
+    struct Shortened final : quorvex::ByteSource {
+      std::uint64_t size() const override { return 100; }
+      quorvex::Status readAt(std::uint64_t, std::span<std::uint8_t>) const override {
+        return quorvex::MakeError(quorvex::ErrorKind::ChangedOnDisk, "shorter");
+      }
+    } shortened;
+    QVERIFY(!view.names()->appendNames(quorvex::SceneImage(shortened), std::span(names).first(1)));
   }
 
   void aLongNameAnywhereCanBeScrolledTo() {

@@ -128,7 +128,7 @@ void ModelListFigures() {
     QElapsedTimer timer;
     timer.start();
     const std::size_t count = std::min(kBlock, names.size() - first);
-    list.names()->appendNames(image, std::span(names).subspan(first, count));
+    if (!list.names()->appendNames(image, std::span(names).subspan(first, count))) return;
     const double append = Ms(timer);
     QApplication::processEvents();  // the view lays out and paints the new rows here
     worstAppend = std::max(worstAppend, append);

@@ -1,18 +1,19 @@
 // The benchmark scenes and the literal scans the benchmarks measure against: the fast scans must
 // give exactly the literal results on generated scenes, also when read through one system call
-// per window, and on truncated and corrupted copies of them.
+// per window (as the figures time them), and on truncated and corrupted copies of them. Run with
+// the tests.
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "literal_timings.h"
 #include "scene/catalogue.h"
 #include "support/identity_check.h"
 #include "support/scene_builder.h"
 #include "support/scene_generator.h"
+#include "support/scratch_folder.h"
 
 namespace quorvex::testing {
 namespace {
@@ -32,15 +33,6 @@ std::string Joined(const std::vector<std::string>& lines) {
   std::string out;
   for (const auto& line : lines) out += line + "\n";
   return out;
-}
-
-std::filesystem::path TempScene(const std::string& name, const Bytes& bytes) {
-  const auto path =
-      std::filesystem::temp_directory_path() /
-      ("quorvex_bench_identity_" +
-       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" + name);
-  WriteFile(path.string(), bytes);
-  return path;
 }
 
 TEST(BenchScenes, HaveTheRequestedSizeRowsAndBytesForEverySeed) {
@@ -71,13 +63,10 @@ TEST(BenchScenes, TheWindowSceneFillsTheCatalogueWithoutOverflowingIt) {
 TEST(BenchIdentity, FastScansEqualTheLiteralScansInMemoryAndThroughFileReads) {
   for (std::uint64_t seed : {1u, 2u, 3u}) {
     const Bytes scene = GenerateScene(TinySpec(seed));
-    const auto path = TempScene("whole.bin", scene);
-    LiteralFileTimings timings;
-    IdentityOptions options;
-    options.file = path;
-    options.timings = &timings;
-    const auto differences = IdentityDifferences(scene, options);
-    std::filesystem::remove(path);
+    const ScratchFolder folder("quorvex-bench-identity");
+    WriteFile((folder / "whole.bin").string(), scene);
+    bench::LiteralFileTimings timings;
+    const auto differences = bench::TimedIdentityDifferences(scene, folder / "whole.bin", timings);
     EXPECT_TRUE(differences.empty()) << "seed " << seed << "\n" << Joined(differences);
     // The literal file figures time reads of the file: the listing reads every byte on its own.
     EXPECT_GE(timings.listingReads, scene.size());
