@@ -64,8 +64,13 @@ OverviewView::OverviewView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 void OverviewView::setBytes(ByteString bytes) {
+  setBytes(std::move(bytes), LineIndex());
+}
+
+void OverviewView::setBytes(ByteString bytes, LineIndex lines) {
   bytes_ = std::move(bytes);
-  index_.build(bytes_);
+  index_ = std::move(lines);
+  if (index_.size() != static_cast<std::int64_t>(bytes_.size())) index_.build(bytes_);
   topLine_ = 0;
   anchor_ = cursor_ = 0;
   goalCell_ = -1;
@@ -149,7 +154,7 @@ int OverviewView::visibleCellCount() const {
 }
 
 std::string_view OverviewView::lineText(std::int64_t line) const {
-  const std::int64_t start = index_.lineStart(line);
+  const std::int64_t start = index_.lineStart(bytes_, line);
   return std::string_view(bytes_).substr(static_cast<std::size_t>(start),
                                          static_cast<std::size_t>(lineEnd(line) - start));
 }
@@ -239,7 +244,7 @@ void OverviewView::noteVisibleWidths() {
   for (std::int64_t line = topLine_; line < last; ++line) {
     // Measured once already; and a line cannot be wider than its bytes with every one a tab.
     if (line == index_.longestLineNumber()) continue;
-    const std::int64_t bytes = lineEnd(line) - index_.lineStart(line);
+    const std::int64_t bytes = lineEnd(line) - index_.lineStart(bytes_, line);
     if (bytes * tabWidth_ <= widest) continue;
     widest = std::max(widest, widthOf(line));
   }
@@ -260,14 +265,14 @@ void OverviewView::scrollToLine(std::int64_t line) {
 }
 
 void OverviewView::ensureVisible(std::int64_t offset) {
-  const std::int64_t line = index_.lineOf(offset);
+  const std::int64_t line = index_.lineOf(bytes_, offset);
   const int rows = visibleLineCount();
   if (line < topLine_) {
     scrollToLine(line);
   } else if (line >= topLine_ + rows) {
     scrollToLine(line - rows + 1);
   }
-  const std::int64_t start = index_.lineStart(line);
+  const std::int64_t start = index_.lineStart(bytes_, line);
   const std::string_view text = lineText(line);
   const std::int64_t cell =
       CellOf(text, std::min<std::int64_t>(offset - start, static_cast<std::int64_t>(text.size())),
@@ -326,9 +331,9 @@ void OverviewView::paintEvent(QPaintEvent*) {
     if (selection.length == 0) continue;
 
     // The selected cells of this line; a selected line end shows as one cell after the text.
-    const std::int64_t start = index_.lineStart(line);
+    const std::int64_t start = index_.lineStart(bytes_, line);
     const std::int64_t end = start + static_cast<std::int64_t>(text.size());
-    const std::int64_t next = line + 1 < lineCount() ? index_.lineStart(line + 1) : end;
+    const std::int64_t next = line + 1 < lineCount() ? index_.lineStart(bytes_, line + 1) : end;
     const std::int64_t from = std::max(selection.offset, start);
     const std::int64_t to = std::min(selectionEnd, end);
     std::int64_t firstCell = -1;
@@ -356,10 +361,10 @@ void OverviewView::paintEvent(QPaintEvent*) {
   }
 
   if (hasFocus()) {
-    const std::int64_t line = index_.lineOf(cursor_);
+    const std::int64_t line = index_.lineOf(bytes_, cursor_);
     if (line >= topLine_ && line - topLine_ < rows) {
       const std::string_view text = lineText(line);
-      const std::int64_t column = std::min<std::int64_t>(cursor_ - index_.lineStart(line),
+      const std::int64_t column = std::min<std::int64_t>(cursor_ - index_.lineStart(bytes_, line),
                                                          static_cast<std::int64_t>(text.size()));
       const qreal x = static_cast<qreal>(CellOf(text, column, tabWidth_) - left) * cellWidth_;
       const auto top = static_cast<qreal>((line - topLine_) * lineHeight_);
@@ -374,7 +379,7 @@ std::int64_t OverviewView::offsetAt(QPoint point) const {
   const std::int64_t line = std::clamp<std::int64_t>(topLine_ + row, 0, lineCount() - 1);
   const auto cell =
       firstVisibleCell() + std::max<std::int64_t>(0, std::llround(point.x() / cellWidth_));
-  return index_.lineStart(line) + NearestBoundary(lineText(line), cell, tabWidth_);
+  return index_.lineStart(bytes_, line) + NearestBoundary(lineText(line), cell, tabWidth_);
 }
 
 void OverviewView::moveCursor(std::int64_t offset, bool extend) {
@@ -386,8 +391,8 @@ void OverviewView::moveCursor(std::int64_t offset, bool extend) {
 }
 
 void OverviewView::selectWordAt(std::int64_t offset) {
-  const std::int64_t line = index_.lineOf(offset);
-  const std::int64_t start = index_.lineStart(line);
+  const std::int64_t line = index_.lineOf(bytes_, offset);
+  const std::int64_t start = index_.lineStart(bytes_, line);
   const std::int64_t end = lineEnd(line);
   std::int64_t first = std::min(offset, end);
   std::int64_t last = first;
@@ -400,8 +405,8 @@ void OverviewView::selectWordAt(std::int64_t offset) {
 bool OverviewView::navigate(QKeyEvent* event) {
   const bool extend = event->modifiers() & Qt::ShiftModifier;
   const bool wholeText = event->modifiers() & Qt::ControlModifier;
-  const std::int64_t line = index_.lineOf(cursor_);
-  const std::int64_t start = index_.lineStart(line);
+  const std::int64_t line = index_.lineOf(bytes_, cursor_);
+  const std::int64_t start = index_.lineStart(bytes_, line);
   const std::int64_t end = lineEnd(line);
   const ByteRange selection = selectedRange();
 
@@ -412,8 +417,9 @@ bool OverviewView::navigate(QKeyEvent* event) {
     }
     const std::int64_t target = std::clamp<std::int64_t>(line + lines, 0, lineCount() - 1);
     const std::int64_t goal = goalCell_;
-    moveCursor(index_.lineStart(target) + NearestBoundary(lineText(target), goal, tabWidth_),
-               extend);
+    moveCursor(
+        index_.lineStart(bytes_, target) + NearestBoundary(lineText(target), goal, tabWidth_),
+        extend);
     goalCell_ = goal;
   };
 
@@ -433,7 +439,7 @@ bool OverviewView::navigate(QKeyEvent* event) {
       } else if (cursor_ < end) {
         moveCursor(cursor_ + 1, extend);
       } else if (line + 1 < lineCount()) {
-        moveCursor(index_.lineStart(line + 1), extend);
+        moveCursor(index_.lineStart(bytes_, line + 1), extend);
       }
       return true;
     case Qt::Key_Up:

@@ -44,6 +44,10 @@ class OverviewView : public QAbstractScrollArea {
   // Shows `bytes` from the top, nothing selected. Takes the text over without copying it (pass
   // with std::move) and indexes its lines in one pass.
   void setBytes(ByteString bytes);
+  // The same with the index of its lines built already (LineIndex::extend while the text was
+  // written), so that showing it costs no pass over the text. An index of another length is
+  // built again.
+  void setBytes(ByteString bytes, LineIndex lines);
   // Shows the empty text and gives the memory back.
   void clearBytes();
   // The text shown, byte for byte: what a search runs over.
