@@ -16,6 +16,10 @@
 // Keys: arrows, PageUp/PageDown, Home/End (line), Ctrl+Home/Ctrl+End (text), with Shift to
 // select; Ctrl+A selects all, Ctrl+C copies. Mouse: click, drag (scrolls at the edges),
 // Shift+click, double click selects a word. The context menu offers Copy and Select All.
+//
+// overview_view.cpp holds the text and the selection, overview_view_paint.cpp the painting,
+// overview_view_scroll.cpp the lines and cells in view and the scroll bars, and
+// overview_view_input.cpp the keys and the mouse.
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
