@@ -42,31 +42,30 @@ QSize WidestRowDelegate::sizeHint(const QStyleOptionViewItem& option,
 }
 
 WidestRowTracker::WidestRowTracker(QListView* view, RowWidth rowWidth)
-    : QObject(view), view_(view), rowWidth_(std::move(rowWidth)) {
+    : QObject(view), view_(view), model_(view->model()), rowWidth_(std::move(rowWidth)) {
   if (!rowWidth_) {
     rowWidth_ = [this](const CharacterAdvances& advances, int row) {
-      return advances.width(view_->model()->index(row, 0).data(Qt::DisplayRole).toString());
+      return advances.width(model_->index(row, 0).data(Qt::DisplayRole).toString());
     };
   }
   advances_.setFont(view->font());
   view->setItemDelegate(new WidestRowDelegate(this, [this] { return widestRow_; }));
   view->setUniformItemSizes(true);
   view->installEventFilter(this);
-  const QAbstractItemModel* model = view->model();
-  connect(model, &QAbstractItemModel::rowsInserted, this,
+  connect(model_, &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) {
             // The rows after the inserted ones move down: a widest row among them moves too.
             if (widestRow_ >= first) widestRow_ += last - first + 1;
             (void)measure(first, last);
           });
-  connect(model, &QAbstractItemModel::dataChanged, this,
+  connect(model_, &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex& from, const QModelIndex& to) {
             // Only a widest row that became narrower (a new text) asks for every row again; a
             // new check mark leaves its text as it was.
             if (!measure(from.row(), to.row())) measureAll();
           });
-  connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { measureAll(); });
-  connect(model, &QAbstractItemModel::modelReset, this, [this] { measureAll(); });
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { measureAll(); });
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { measureAll(); });
 }
 
 bool WidestRowTracker::measure(int first, int last) {
@@ -86,7 +85,7 @@ bool WidestRowTracker::measure(int first, int last) {
 void WidestRowTracker::measureAll() {
   widestRow_ = -1;
   widestWidth_ = -1;
-  (void)measure(0, view_->model()->rowCount() - 1);
+  (void)measure(0, model_->rowCount() - 1);
 }
 
 bool WidestRowTracker::eventFilter(QObject* watched, QEvent* event) {

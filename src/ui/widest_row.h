@@ -58,6 +58,9 @@ class WidestRowTracker : public QObject {
   void measureAll();
 
   QListView* view_;
+  // The rows are read from the model itself: it signals its last changes while the view is
+  // being destroyed, when the view can no longer be asked for it.
+  const QAbstractItemModel* model_;
   RowWidth rowWidth_;
   CharacterAdvances advances_;
   int widestRow_ = -1;
