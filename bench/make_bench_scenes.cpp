@@ -1,5 +1,5 @@
 // Writes the benchmark scenes into a folder: scene_1MiB.bin, scene_16MiB.bin, scene_64MiB.bin,
-// scene_256MiB.bin, scene_50MB.bin.
+// scene_256MiB.bin, scene_50MB.bin, scene_200MB.bin.
 //   quorvex_bench_scenes FOLDER
 // A scene already there with the same bytes is left alone (its page cache stays warm).
 

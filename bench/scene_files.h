@@ -28,10 +28,19 @@ inline std::vector<BenchScene> ProcessBenchScenes() {
   return scenes;
 }
 
-// Every scene the benchmarks use: the above and the 50 MB scene of the window's figures.
+// A 200 MB scene made like the 64 MiB one: the window's memory is measured on it.
+inline testing::GeneratorSpec TwoHundredMegabyteSceneSpec() {
+  testing::GeneratorSpec spec = testing::LargeSceneSpec();
+  spec.targetBytes = 200'000'000;
+  spec.seed = 0x200;
+  return spec;
+}
+
+// Every scene the benchmarks use: the above and the 50 and 200 MB scenes of the window's figures.
 inline std::vector<BenchScene> AllBenchScenes() {
   auto scenes = ProcessBenchScenes();
   scenes.push_back({"50 MB", "scene_50MB.bin", testing::FiftyMegabyteSceneSpec()});
+  scenes.push_back({"200 MB", "scene_200MB.bin", TwoHundredMegabyteSceneSpec()});
   return scenes;
 }
 

@@ -269,7 +269,7 @@ bool Form1::selectedIsLoadedScene() {
 }
 
 void Form1::yieldToEvents() {
-  if (sinceYield_.elapsed() < 10) return;
+  if (eventsHeld_ || sinceYield_.elapsed() < 10) return;
   ++yieldDepth_;
   QCoreApplication::processEvents();
   --yieldDepth_;

@@ -199,6 +199,13 @@ class Form1 : public QWidget {
   std::optional<Category> chosenCategory() const;
   void setBoxLocked(QLineEdit* box, bool locked);
   void redrawDial(double w);
+  // The catalogue scan of `image` on a thread of its own, handing out events here until it is
+  // done (with Busy set by the caller).
+  Result<Catalogue> scanCatalogueAside(const SceneImage& image, SectionFlags flags);
+  // The reload a save asked for, run at once from inside another action (the file browser moving
+  // on, "Insert/Modify"): that action holds on to widgets and values an event could change, so
+  // the reload hands out no events.
+  void reloadNow();
   // Keeps the window responsive inside a long loop: handles pending events once 10 ms have passed
   // since it last did, so that with the work between two calls no stretch exceeds 16 ms.
   void yieldToEvents();
@@ -214,7 +221,8 @@ class Form1 : public QWidget {
   Twips twips_;
   StretchLayout stretch_;
   QElapsedTimer sinceYield_;
-  int yieldDepth_ = 0;  // > 0 while a loop hands events out
+  int yieldDepth_ = 0;       // > 0 while a loop hands events out
+  bool eventsHeld_ = false;  // no loop hands events out (reloadNow)
   bool closePending_ = false;
   bool revertingCheck_ = false;
   bool writingList2_ = false;  // the scan is writing rows and their check marks

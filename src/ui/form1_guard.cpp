@@ -83,7 +83,7 @@ bool Form1::leaveScene(const std::function<void()>& restoreBrowser) {
       return false;
     case Leave::Reloading:
       // The reload must read the scene that was saved, before the browser moves away from it.
-      Timer1_Timer();
+      reloadNow();
       break;
     case Leave::GoOn:
       // No: the edit is discarded; the box shows the script as loaded again.

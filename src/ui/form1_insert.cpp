@@ -65,7 +65,7 @@ void Form1::ObjectInsert() {
     case Leave::GoOn:
       break;
     case Leave::Reloading:
-      Timer1_Timer();
+      reloadNow();
       clearCategoryOptions();
       if (typed.option > 0) Option_[static_cast<std::size_t>(typed.option)]->setChecked(true);
       for (int number = 4; number <= 11; ++number) {

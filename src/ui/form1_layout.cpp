@@ -22,6 +22,7 @@
 #include "ui/model_list_view.h"
 #include "ui/overview_view.h"
 #include "ui/script_edit.h"
+#include "ui/widest_row.h"
 
 namespace quorvex::ui {
 namespace {
@@ -259,6 +260,8 @@ void Form1::createRightColumn() {
       List2_->resize(List2_->width(), frame + (List2_->height() - frame) / rowHeight * rowHeight);
     }
   }
+  // A scan writes up to 5001 rows: laid out as rows of one size, the widest row's.
+  new WidestRowTracker(List2_);
   // The scan's progress bar shares the top of the script list; it is shown while a scan runs.
   ProgressBar1_ = Place(new QProgressBar(this), "ProgressBar1", twips_, 7440, 240, 3855, 255);
   ProgressBar1_->setRange(0, 30);

@@ -8,6 +8,7 @@
 #include "script/overview.h"
 #include "ui/byte_text_edit.h"
 #include "ui/form1.h"
+#include "ui/line_index.h"
 #include "ui/overview_view.h"
 
 namespace quorvex::ui {
@@ -57,15 +58,20 @@ void Form1::BuildScriptOverview() {
     if (row.checked) bound += row.name.size() + 64;
   }
   overview.reserve(bound);
+  // Its lines are indexed piece by piece as it is written, while each piece is fresh in the cache;
+  // indexing the whole text once it is done would keep the window from its events for tens of
+  // milliseconds.
+  LineIndex lines;
   const Status written = WriteScriptOverview(image, scene.catalogue, [&](std::string_view piece) {
     overview.append(piece);
+    lines.extend(overview);
     yieldToEvents();
   });
   state_.Busy = false;
   if (!written) {
     reportFailure(WithDamageFinding(image, written.error()));
   } else {
-    RichTextBox1_->setBytes(std::move(overview));
+    RichTextBox1_->setBytes(std::move(overview), std::move(lines));
   }
   closeIfPending();
 }

@@ -5,7 +5,11 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QThread>
 #include <QTimer>
+#include <new>
+#include <optional>
+#include <thread>
 
 #include "scene/catalogue.h"
 #include "scene/chunk_check.h"
@@ -56,10 +60,16 @@ void Form1::Timer1_Timer() {
   ScanScene();
 }
 
+void Form1::reloadNow() {
+  const bool held = eventsHeld_;
+  eventsHeld_ = true;
+  Timer1_Timer();
+  eventsHeld_ = held;
+}
+
 void Form1::ShowScanProgress() {
   if (state_.ProgressCount < 30) {
     ProgressBar1_->setValue(state_.ProgressCount);
-    ProgressBar1_->repaint();  // the scan does not return to the event loop
   } else {
     Text2_[1]->setText(QString::number(state_.ProgressCount));
   }
@@ -112,15 +122,9 @@ void Form1::ScanScene() {
     if (image.length() > 0) {
       SectionFlags flags;
       if (state_.ReloadPending) flags = {state_.ScriptSectionSeen, state_.DefSectionSeen};
-      CatalogueHooks hooks;
-      hooks.initialProgressCount = state_.ProgressCount;
-      hooks.progress = [this](int count) {
-        state_.ProgressCount = count;
-        ShowScanProgress();
-      };
       ProgressBar1_->show();
       ProgressBar1_->raise();
-      Result<Catalogue> scanned = ScanCatalogue(image, flags, hooks);
+      Result<Catalogue> scanned = scanCatalogueAside(image, flags);
       if (!scanned) {
         // A damaged scene: the message says where the chunk tree goes wrong.
         fail(WithDamageFinding(image, scanned.error()));
@@ -167,6 +171,62 @@ void Form1::ScanScene() {
   }
   if (Option1_->isChecked() && Check1_->isChecked()) scheduleOverview();
   closeIfPending();
+}
+
+Result<Catalogue> Form1::scanCatalogueAside(const SceneImage& image, SectionFlags flags) {
+  // The scan reads the scene through its own image and fills a catalogue of its own: nothing of
+  // the window is touched until it is done, and Busy keeps every handler that could act on the
+  // scene from running meanwhile. Each progress step reaches the window as a call queued to this
+  // thread; they all arrive, in order, before the call that says the scan is done.
+  CatalogueHooks hooks;
+  hooks.initialProgressCount = state_.ProgressCount;
+  const QThread* const windowThread = thread();
+  hooks.progress = [this, windowThread](int count) {
+    const auto show = [this, count] {
+      state_.ProgressCount = count;
+      ShowScanProgress();
+    };
+    if (QThread::currentThread() == windowThread) {
+      show();
+    } else {
+      QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+    }
+  };
+  std::optional<Result<Catalogue>> scanned;
+  const auto scan = [&]() noexcept {
+    try {
+      scanned.emplace(ScanCatalogue(image, flags, hooks));
+    } catch (const std::bad_alloc&) {
+      scanned.emplace(MakeError(ErrorKind::NotReadable,
+                                "There is not enough memory to read the scene's catalogue."));
+    } catch (...) {
+      scanned.emplace(
+          MakeError(ErrorKind::NotReadable, "The scene's catalogue could not be read."));
+    }
+  };
+  bool done = false;
+  std::thread worker;
+  if (!eventsHeld_) {
+    try {
+      worker = std::thread([&] {
+        scan();
+        QMetaObject::invokeMethod(
+            this, [&done] { done = true; }, Qt::QueuedConnection);
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: the scan runs here.
+    }
+  }
+  if (!worker.joinable()) {
+    scan();
+    return std::move(*scanned);
+  }
+  ++yieldDepth_;
+  while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  --yieldDepth_;
+  worker.join();
+  sinceYield_.restart();
+  return std::move(*scanned);
 }
 
 void Form1::ScanObjectParameters(const SceneImage* openImage) {

@@ -2,15 +2,12 @@
 // The model browser's list: a list view over a ModelNameList it owns, set up for many rows of one
 // line each. Reads like the item list it replaces: count() and text(row).
 //
-// Rows are laid out as all of one size, so the view measures one row instead of every row; that
-// size is the widest name's, so that a long name anywhere in the list can be scrolled to. Names are
-// measured as they are added by adding up the advances of their characters (one table lookup per
-// byte; measuring each name as text would cost more than adding the rows).
+// Rows are laid out as all of one size, the widest name's (ui/widest_row.h).
 
 #include <QListView>
-#include <array>
 
 #include "ui/model_name_list.h"
+#include "ui/widest_row.h"
 
 namespace quorvex::ui {
 
@@ -26,19 +23,11 @@ class ModelListView : public QListView {
   QString text(int row) const { return names_->text(row); }
 
   // The row whose text is widest in the view's font; -1 for an empty list.
-  int widestRow() const { return widestRow_; }
-
- protected:
-  void changeEvent(QEvent* event) override;
+  int widestRow() const;
 
  private:
-  void measureRows(int first, int last);
-  void updateAdvances();
-
   ModelNameList* names_;
-  std::array<qreal, 256> advances_{};  // in the view's font, of each byte's character
-  int widestRow_ = -1;
-  qreal widestWidth_ = -1;
+  WidestRowTracker* widest_;
 };
 
 }  // namespace quorvex::ui

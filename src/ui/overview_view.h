@@ -16,6 +16,10 @@
 // Keys: arrows, PageUp/PageDown, Home/End (line), Ctrl+Home/Ctrl+End (text), with Shift to
 // select; Ctrl+A selects all, Ctrl+C copies. Mouse: click, drag (scrolls at the edges),
 // Shift+click, double click selects a word. The context menu offers Copy and Select All.
+//
+// overview_view.cpp holds the text and the selection, overview_view_paint.cpp the painting,
+// overview_view_scroll.cpp the lines and cells in view and the scroll bars, and
+// overview_view_input.cpp the keys and the mouse.
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -44,6 +48,10 @@ class OverviewView : public QAbstractScrollArea {
   // Shows `bytes` from the top, nothing selected. Takes the text over without copying it (pass
   // with std::move) and indexes its lines in one pass.
   void setBytes(ByteString bytes);
+  // The same with the index of its lines built already (LineIndex::extend while the text was
+  // written), so that showing it costs no pass over the text. An index of another length is
+  // built again.
+  void setBytes(ByteString bytes, LineIndex lines);
   // Shows the empty text and gives the memory back.
   void clearBytes();
   // The text shown, byte for byte: what a search runs over.

@@ -1,5 +1,6 @@
 // The model browser's rows: names read from a scene in blocks, kept byte for byte, shown decoded.
 #include <QAbstractItemModelTester>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QTest>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "objects/model_listing.h"
 #include "ui/model_list_view.h"
+#include "ui/widest_row.h"
 
 using quorvex::ModelName;
 using quorvex::ui::ModelListView;
@@ -71,6 +73,24 @@ class ModelNameListTest : public QObject {
     view.scrollTo(view.model()->index(20, 0));
     view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
     QVERIFY(view.visualRect(view.model()->index(20, 0)).right() <= view.viewport()->width());
+  }
+
+  void theScriptListFollowsItsWidestRow() {
+    // The script list's rows come and go one by one, and a row's text can be replaced.
+    QListWidget list;
+    quorvex::ui::WidestRowTracker widest(&list);
+    list.addItems({QStringLiteral("ab"), QStringLiteral("abcdef"), QStringLiteral("abc")});
+    QCOMPARE(widest.widestRow(), 1);
+    list.insertItem(0, QStringLiteral("a"));  // the widest row moves down with the rest
+    QCOMPARE(widest.widestRow(), 2);
+    list.item(2)->setCheckState(Qt::Checked);  // a check mark leaves the text as it was
+    QCOMPARE(widest.widestRow(), 2);
+    list.item(2)->setText(QStringLiteral("x"));  // narrower: another row is the widest now
+    QCOMPARE(widest.widestRow(), 3);
+    delete list.takeItem(3);
+    QCOMPARE(widest.widestRow(), 1);
+    list.clear();
+    QCOMPARE(widest.widestRow(), -1);
   }
 };
 

@@ -37,6 +37,44 @@ std::vector<ReferenceLine> ReferenceLines(const std::string& text) {
   return lines;
 }
 
+// `count` lines of up to 15 bytes, each ended by CR LF, CR, LF, CR CR LF or LF CR at random (so
+// some lines are empty).
+std::string MixedLines(int count, unsigned seed) {
+  static const char* const kEnds[] = {"\r\n", "\r", "\n", "\r\r\n", "\n\r"};
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    text.append(static_cast<std::size_t>(seed >> 28), 'x');
+    text += kEnds[(seed >> 8) % 5];
+  }
+  return text;
+}
+
+void CompareWithReference(const std::string& text, const LineIndex& index) {
+  const std::vector<ReferenceLine> expected = ReferenceLines(text);
+  QCOMPARE(index.lineCount(), static_cast<std::int64_t>(expected.size()));
+  std::int64_t longest = 0;
+  std::int64_t longestNumber = 0;
+  for (std::size_t line = 0; line < expected.size(); ++line) {
+    const auto l = static_cast<std::int64_t>(line);
+    QCOMPARE(index.lineStart(text, l), expected[line].start);
+    QCOMPARE(index.contentEnd(text, l), expected[line].contentEnd);
+    const std::int64_t next = line + 1 < expected.size() ? expected[line + 1].start
+                                                         : static_cast<std::int64_t>(text.size());
+    if (next - expected[line].start > longest) {
+      longest = next - expected[line].start;
+      longestNumber = l;
+    }
+    // Every byte of the line and of its line end belongs to it.
+    for (std::int64_t offset = expected[line].start; offset < next; ++offset) {
+      QCOMPARE(index.lineOf(text, offset), l);
+    }
+  }
+  QCOMPARE(index.lineOf(text, static_cast<std::int64_t>(text.size())), index.lineCount() - 1);
+  QCOMPARE(index.longestLine(), longest);
+  QCOMPARE(index.longestLineNumber(), longestNumber);
+}
+
 std::string Lines(int count) {
   std::string text;
   for (int i = 0; i < count; ++i) text += "line " + std::to_string(i) + "\r\n";
@@ -79,27 +117,19 @@ class OverviewViewTest : public QObject {
                                             "x\r\r\r\ny",
                                             "\r\n\n\r",
                                             std::string("a\0\r\0\n\0", 6),
-                                            "\x80\xff\r\n\x81\x8d\ttab\rend"};
+                                            "\x80\xff\r\n\x81\x8d\ttab\rend",
+                                            MixedLines(300, 1),
+                                            MixedLines(1000, 2)};
     for (const std::string& text : texts) {
-      const std::vector<ReferenceLine> expected = ReferenceLines(text);
-      const LineIndex index(text);
-      QCOMPARE(index.lineCount(), static_cast<std::int64_t>(expected.size()));
-      std::int64_t longest = 0;
-      for (std::size_t line = 0; line < expected.size(); ++line) {
-        const auto l = static_cast<std::int64_t>(line);
-        QCOMPARE(index.lineStart(l), expected[line].start);
-        QCOMPARE(index.contentEnd(text, l), expected[line].contentEnd);
-        const std::int64_t next = line + 1 < expected.size()
-                                      ? expected[line + 1].start
-                                      : static_cast<std::int64_t>(text.size());
-        longest = std::max(longest, next - expected[line].start);
-        // Every byte of the line and of its line end belongs to it.
-        for (std::int64_t offset = expected[line].start; offset < next; ++offset) {
-          QCOMPARE(index.lineOf(offset), l);
+      // Indexed whole, and while it is written in pieces (a CR LF may be cut between two).
+      for (const std::size_t piece : {text.size() + 1, std::size_t{1}, std::size_t{7}}) {
+        LineIndex index;
+        for (std::size_t written = 0; written < text.size();) {
+          written = std::min(text.size(), written + piece);
+          index.extend(std::string_view(text).substr(0, written));
         }
+        CompareWithReference(text, index);
       }
-      QCOMPARE(index.lineOf(static_cast<std::int64_t>(text.size())), index.lineCount() - 1);
-      QCOMPARE(index.longestLine(), longest);
     }
   }
 

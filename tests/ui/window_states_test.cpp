@@ -63,6 +63,7 @@ class WindowStatesTest : public QObject {
   void nothingShowsThroughTheInsertPanel();
   void rowsShowBeforeTheOverviewIsBuilt();
   void theScanWaitsForARunningListing();
+  void theScanHandsOutEventsWhileNothingCanActOnTheScene();
 };
 
 void WindowStatesTest::everySuccessfulWriteEndsSaved() {
@@ -273,6 +274,26 @@ void WindowStatesTest::theScanWaitsForARunningListing() {
   QVERIFY(s.form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
   s.form->state().Busy = false;
   s.form->Timer1_Timer();
+  QVERIFY(s.list2()->count() > 0);
+}
+
+void WindowStatesTest::theScanHandsOutEventsWhileNothingCanActOnTheScene() {
+  Session s;
+  s.form->Command2_Click();
+  // Due at once: handled while the scan runs, before its rows are written.
+  bool handled = false;
+  QTimer::singleShot(0, s.form.get(), [&] {
+    handled = true;
+    QVERIFY(s.form->state().Busy);
+    QVERIFY(!s.form->state().Scene.loaded());
+    s.form->Command2_Click();  // refused: it would empty the window under the scan
+    s.form->Command1_Click();  // refused: no listing of a scene being read
+    QVERIFY(!s.form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+  });
+  s.form->Timer1_Timer();
+  QVERIFY(handled);
+  QVERIFY(!s.form->state().Busy);
+  QCOMPARE(s.list2()->count(), s.form->state().EntryCount.value());
   QVERIFY(s.list2()->count() > 0);
 }
 
