@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
+#include "scene/markers.h"
 #include "scene/object_params.h"
 #include "support/same_results.h"
 
@@ -15,8 +16,7 @@ bool MarkerPairAt(const SceneImage& image, Pos pos) {
   const auto a = image.byteAt(pos);
   const auto b = image.byteAt(pos + 1);
   if (!a || !b) return false;
-  if (*b == 0xAE) return *a == 0x20 || *a == 0x21 || *a == 0x50 || *a == 0x51;
-  return *a == 0x00 && *b == 0x40;
+  return marker::IsScanMarker(*a, *b) || (*a == 0x00 && *b == 0x40);
 }
 
 bool MarkerPairIn(const SceneImage& image, Pos first, Pos last) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scene/markers.h"
 #include "scene/text_codec.h"
 
 namespace quorvex {
@@ -32,12 +33,6 @@ std::string Quoted(const ByteString& name) {
   quoted += BytesToUtf8(name);
   quoted += '"';
   return quoted;
-}
-
-// The marker pairs the catalogue scan steps onto: 20 AE, 21 AE (definitions), 50 AE, 51 AE
-// (standalone scripts).
-bool IsScanMarker(std::uint8_t low, std::uint8_t high) {
-  return high == 0xAE && (low == 0x20 || low == 0x21 || low == 0x50 || low == 0x51);
 }
 
 // "The characters '!®'", or the byte values where a character would not show.
@@ -242,7 +237,7 @@ class Comparison {
   std::optional<Error> MarkerAt(Pos pos) const {
     const auto low = result_.byteAt(pos);
     const auto high = result_.byteAt(pos + 1);
-    if (!low || !high || !IsScanMarker(*low, *high)) return std::nullopt;
+    if (!low || !high || !marker::IsScanMarker(*low, *high)) return std::nullopt;
     std::string where;
     if (!InSavedText(pos)) {
       const auto old = plan_.originalPosition(pos);
