@@ -271,7 +271,7 @@ class Scanner {
       firstStandaloneSeen_ = true;
       catalogue_.firstStandaloneScriptRow = static_cast<int>(catalogue_.rows.size());
     }
-    catalogue_.rows.push_back(std::move(row));
+    if (auto s = add(std::move(row)); !s) return s.error();
     // Resume 4 bytes before the end of the text, without the usual step of 1.
     return scriptLengthPos + *scriptLength;
   }
@@ -312,8 +312,14 @@ class Scanner {
 
     auto next = scriptSearch(row, r + 6, r + 6 + *entryLength, p);
     if (!next.ok()) return next.error();
-    catalogue_.rows.push_back(std::move(row));
+    if (auto s = add(std::move(row)); !s) return s.error();
     return *next;
+  }
+
+  Status add(CatalogueRow row) {
+    catalogue_.rows.push_back(std::move(row));
+    if (!hooks_.rowFound) return OkStatus();
+    return hooks_.rowFound(catalogue_.rows.back());
   }
 
   // The script search inside a definition, from `start` while the position is below `limit`.
