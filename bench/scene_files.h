@@ -28,10 +28,20 @@ inline std::vector<BenchScene> ProcessBenchScenes() {
   return scenes;
 }
 
-// Every scene the benchmarks use: the above and the 50 MB scene of the window's figures.
+// The second scene the saves are measured on, beside the 64 MiB one.
+inline BenchScene LargeWriteScene() {
+  auto spec = testing::LargeSceneSpec();
+  spec.targetBytes = 200'000'000;
+  spec.seed = 0x200;
+  return {"200 MB", "scene_200MB.bin", spec};
+}
+
+// Every scene the benchmarks use: the above, the 50 MB scene of the window's figures and the
+// 200 MB one of the saves.
 inline std::vector<BenchScene> AllBenchScenes() {
   auto scenes = ProcessBenchScenes();
   scenes.push_back({"50 MB", "scene_50MB.bin", testing::FiftyMegabyteSceneSpec()});
+  scenes.push_back(LargeWriteScene());
   return scenes;
 }
 
