@@ -153,7 +153,14 @@ Overlapped CheckWhileStreaming(const std::function<Status()>& check,
   } catch (const std::system_error&) {
     worker.reset();
   }
-  done.checked = check();
+  try {
+    done.checked = check();
+  } catch (...) {
+    // The copy must end before its thread object does.
+    stop = true;
+    if (worker) worker->join();
+    throw;
+  }
   if (!done.checked) stop = true;
   if (worker) {
     worker->join();
