@@ -447,7 +447,10 @@ TEST(Overview, ReportsASceneThatChangesWhileItIsWritten) {
 // text again by the scan: the text is the two-pass one, and a text rewritten in between is caught.
 TEST(Overview, OnePassReadsLongTextsAsTheyAre) {
   auto spec = DemoSceneSpec();
-  spec.definitions.push_back({"Lang", 27, std::string(1500000, 'b')});
+  Definition definition;
+  definition.name = "Lang";
+  definition.script = std::string(1500000, 'b');
+  spec.definitions.push_back(definition);
   spec.scripts.push_back({"long", std::string(1500000, 'c')});
   const auto bytes = BuildScene(spec);
   const auto catalogue = *ScanCatalogue(SceneImage(bytes));
@@ -455,8 +458,8 @@ TEST(Overview, OnePassReadsLongTextsAsTheyAre) {
                                    [](const CatalogueRow& row) { return row.name == "Lang"; });
   const auto middle = static_cast<std::uint64_t>(*lang.scriptLengthPos + 700000);
   for (const bool rewritten : {false, true}) {
-    const ChangingSource source(bytes, rewritten ? ChangedBetweenReads(middle, {'x'})
-                                                 : ReadHook([](auto, auto) {}));
+    const ChangingSource source(
+        bytes, rewritten ? ChangedBetweenReads(middle, {'x'}) : ReadHook([](auto, auto) {}));
     const SteadySource steady(source, SteadySource::Mode::GuardedBlocks);
     std::string out;
     const auto scanned = ScanWithOverview(SceneImage(steady), steady,
