@@ -147,9 +147,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (newLength != org) {
     fuzz::CheckSameRowsAfterSave(scene, result, *catalogue, flags, row, fields, anyBytes);
   }
-  QV_FUZZ_CHECK(
-      *written == (PatchesInPlace(*plan) ? WriteMode::PatchedInPlace : WriteMode::Replaced),
-      "write mode");
+  const auto expectedMode = plan->edits().empty()   ? WriteMode::NothingWritten
+                            : PatchesInPlace(*plan) ? WriteMode::PatchedInPlace
+                                                    : WriteMode::Replaced;
+  QV_FUZZ_CHECK(*written == expectedMode, "write mode");
   QV_FUZZ_CHECK(scratch.read() == result, "the file differs from the planned content");
   QV_FUZZ_CHECK(!scratch.tempLeftOver(), "a save left a .save file");
   return 0;
