@@ -4,7 +4,6 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "scene/markers.h"
 #include "scene/object_params.h"
 #include "support/same_results.h"
 
