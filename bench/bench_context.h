@@ -46,7 +46,8 @@ class Timings {
 // The scans, their memchr/memmem baselines and the file load, for every scene.
 void RegisterScanBenchmarks(const std::vector<LoadedScene>& scenes);
 
-// Saves and insertion on a working copy of the 64 MiB scene, and their baselines.
+// Saves and insertion on a working copy of a scene (64 MiB, 200 MB), and their anchors, named
+// "NAME/SCENE".
 struct WriteBench {
   std::filesystem::path work;  // the working copy (restored after every change)
   const LoadedScene* scene = nullptr;
@@ -54,6 +55,9 @@ struct WriteBench {
 };
 WriteBench PrepareWriteBench(const LoadedScene& scene, const std::filesystem::path& folder);
 void RegisterWriteBenchmarks(const WriteBench& bench);
+inline std::string WriteBenchName(const std::string& name, const std::string& scene) {
+  return name + "/" + scene;
+}
 
 // Runs `argv` with standard output to /dev/null under /usr/bin/time and returns its peak resident
 // memory in KiB, or -1 when it could not be run or did not exit with status 0. (A child forked

@@ -1,12 +1,13 @@
 // quorvex_bench: the core's figures on the benchmark scenes.
 //
 //   quorvex_bench --scenes FOLDER --cli QUORVEX_CLI [--figures FILE] [--literal-max-mib N]
-//                 [--processes-only] [google-benchmark flags]
+//                 [--processes-only | --writes-only] [google-benchmark flags]
 //
 // 1. Checks that every fast scan gives exactly the literal results on every scene, and times the
 //    literal scans through one positioned read per window on the scenes of at most N MiB (16 by
 //    default; the larger ones are extrapolated per byte from the largest one run).
-// 2. Runs the scans, their memchr/memmem baselines, the saves and the insertion (Google Benchmark).
+// 2. Runs the scans, their memchr/memmem baselines, and the saves and the insertion on the 64 MiB
+//    and 200 MB scenes beside their anchors (Google Benchmark). --writes-only runs only these.
 // 3. Measures the peak memory of every quorvex-cli command on the 64 MiB scene, and runs every
 //    read command as a whole process on the 1, 16, 64 and 256 MiB scenes beside md5sum and cat.
 // 4. Appends the figures with their targets to FILE (tab-separated; standard output by default).
@@ -64,6 +65,7 @@ struct Options {
   std::string cli;
   std::string figures;
   bool processesOnly = false;  // only the whole-process figures of the read commands
+  bool writesOnly = false;     // only the saves and the insertion beside their anchors
   double literalMaxMib = 16;
 };
 
@@ -81,6 +83,8 @@ Options TakeOptions(int& argc, char** argv) {
       options.figures = argv[++i];
     } else if (arg == "--processes-only") {
       options.processesOnly = true;
+    } else if (arg == "--writes-only") {
+      options.writesOnly = true;
     } else if (arg == "--literal-max-mib" && hasValue) {
       options.literalMaxMib = std::atof(argv[++i]);
     } else {
@@ -202,41 +206,42 @@ void ScanFigures(const std::vector<LoadedScene>& scenes, const std::vector<Liter
   }
 }
 
-void WriteFigures(const Timings& timings, FigureSink& sink) {
-  const std::string at = "64 MiB";
-  if (!timings.has("write+flush") || !timings.has("pwrite+flush") || !timings.has("copy+flush"))
+void WriteFigures(const Timings& timings, FigureSink& sink, const std::string& at) {
+  auto name = [&](const char* what) { return WriteBenchName(what, at); };
+  if (!timings.has(name("write+flush")) || !timings.has(name("pwrite+flush")) ||
+      !timings.has(name("copy+flush")))
     return;
   // Wall-clock medians: these wait for the disk. The CPU time is shown beside.
-  const double baseline = timings.median("write+flush", Clock::Wall);
-  const double pwrite = timings.median("pwrite+flush", Clock::Wall);
-  const double copy = timings.median("copy+flush", Clock::Wall);
-  auto cpu = [&](const std::string& name) {
-    return " (CPU " + Milliseconds(timings.median(name, Clock::Cpu)) + ")";
+  const double baseline = timings.median(name("write+flush"), Clock::Wall);
+  const double pwrite = timings.median(name("pwrite+flush"), Clock::Wall);
+  const double copy = timings.median(name("copy+flush"), Clock::Wall);
+  auto cpu = [&](const std::string& bench) {
+    return " (CPU " + Milliseconds(timings.median(bench, Clock::Cpu)) + ")";
   };
-  sink.add(Info("baseline: write + fsync a 64 MiB file once", at,
-                Milliseconds(baseline) + cpu("write+flush")));
+  sink.add(Info("baseline: write + fsync the scene's bytes once", at,
+                Milliseconds(baseline) + cpu(name("write+flush"))));
   sink.add(Info("anchor: pwrite + fsync of the saved bytes", at,
-                Milliseconds(pwrite) + cpu("pwrite+flush")));
+                Milliseconds(pwrite) + cpu(name("pwrite+flush"))));
   sink.add(Info("anchor: copy the scene to a new file + fsync", at,
-                Milliseconds(copy) + cpu("copy+flush")));
-  for (const char* name : {"save longer", "save shorter", "insert"}) {
-    if (!timings.has(name)) {
-      sink.add(Figure{name, at, "failed", "<= 1.5x copy + fsync", false});
+                Milliseconds(copy) + cpu(name("copy+flush"))));
+  for (const char* what : {"save longer", "save shorter", "insert"}) {
+    if (!timings.has(name(what))) {
+      sink.add(Figure{what, at, "failed", "<= 1.5x copy + fsync", false});
       continue;
     }
-    const double t = timings.median(name, Clock::Wall);
-    sink.add(Figure{name, at,
-                    Milliseconds(t) + cpu(name) + " = " + Ratio(t / copy) + " copy + fsync",
+    const double t = timings.median(name(what), Clock::Wall);
+    sink.add(Figure{what, at,
+                    Milliseconds(t) + cpu(name(what)) + " = " + Ratio(t / copy) + " copy + fsync",
                     "<= 1.5x copy + fsync", t <= 1.5 * copy});
   }
-  if (!timings.has("save same length")) {
+  if (!timings.has(name("save same length"))) {
     sink.add(Figure{"save same length", at, "failed", "<= 2x pwrite + fsync", false});
     return;
   }
-  const double same = timings.median("save same length", Clock::Wall);
+  const double same = timings.median(name("save same length"), Clock::Wall);
   sink.add(Figure{"save same length", at,
-                  Milliseconds(same) + cpu("save same length") + " = " + Ratio(same / pwrite) +
-                      " pwrite + fsync",
+                  Milliseconds(same) + cpu(name("save same length")) + " = " +
+                      Ratio(same / pwrite) + " pwrite + fsync",
                   "<= 2x pwrite + fsync", same <= 2 * pwrite});
 }
 
@@ -290,7 +295,7 @@ int main(int argc, char** argv) {
     const Options options = TakeOptions(argc, argv);
     if (options.scenes.empty() || options.cli.empty()) {
       std::cerr << "usage: quorvex_bench --scenes FOLDER --cli QUORVEX_CLI [--figures FILE] "
-                   "[--literal-max-mib N] [benchmark flags]\n";
+                   "[--literal-max-mib N] [--processes-only | --writes-only] [benchmark flags]\n";
       return 1;
     }
     benchmark::Initialize(&argc, argv);
@@ -302,26 +307,35 @@ int main(int argc, char** argv) {
     }
 
     std::vector<LoadedScene> scenes;
-    for (const auto& info : BenchScenes()) scenes.push_back(Load(info, options.scenes));
+    if (!options.writesOnly) {
+      for (const auto& info : BenchScenes()) scenes.push_back(Load(info, options.scenes));
+    } else {
+      scenes.push_back(Load(BenchScenes().back(), options.scenes));
+    }
+    const LoadedScene large = Load(LargeWriteScene(), options.scenes);
 
     std::vector<LiteralTimes> literal;
     bool identical = true;
-    CheckIdentity(scenes, options, literal, sink, identical);
+    if (!options.writesOnly) CheckIdentity(scenes, options, literal, sink, identical);
 
-    const WriteBench write = PrepareWriteBench(scenes.back(), options.scenes);
-    RegisterScanBenchmarks(scenes);
-    RegisterWriteBenchmarks(write);
+    // The saves on the 64 MiB scene and on the 200 MB one.
+    const std::vector<WriteBench> writes = {PrepareWriteBench(scenes.back(), options.scenes),
+                                            PrepareWriteBench(large, options.scenes)};
+    if (!options.writesOnly) RegisterScanBenchmarks(scenes);
+    for (const auto& write : writes) RegisterWriteBenchmarks(write);
     Timings timings;
     CollectingReporter reporter(timings);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    ScanFigures(scenes, literal, timings, sink);
-    WriteFigures(timings, sink);
-    MemoryFigures(options, write, sink);
-    ProcessFigures(options.scenes, options.cli, sink);
+    if (!options.writesOnly) ScanFigures(scenes, literal, timings, sink);
+    for (const auto& write : writes) WriteFigures(timings, sink, write.scene->scene.label);
+    if (!options.writesOnly) {
+      MemoryFigures(options, writes.front(), sink);
+      ProcessFigures(options.scenes, options.cli, sink);
+    }
     sink.add(Info("machine load (1-minute average) at the end", "-", LoadAverage()));
-    std::filesystem::remove(write.work);
+    for (const auto& write : writes) std::filesystem::remove(write.work);
     return identical ? 0 : 3;
   } catch (const std::exception& e) {
     std::cerr << "quorvex_bench: " << e.what() << "\n";

@@ -1,5 +1,6 @@
-// Writing into the 64 MiB scene: a same-length save (patched in place), a longer and a shorter
-// save of a script in the middle of the file and an insertion (each a new file written through
+// Writing into the 64 MiB and 200 MB scenes: a same-length save (patched in place), a longer and a
+// shorter save of a script in the middle of the file and an insertion (each a new file written
+// through
 // "<scene>.save" and renamed over the scene), against their physical anchors: writing the saved
 // bytes at their place with one pwrite and flushing them, and copying the scene to a new file and
 // flushing it (what any safe rewrite must do at least), and against writing a file of the same
@@ -83,9 +84,10 @@ const ByteString kExtra = "\r\n// waits for the second car before the player may
 
 void Register(const char* name, void (*body)(benchmark::State&, const WriteBench&),
               const WriteBench& bench) {
-  benchmark::RegisterBenchmark(name,
+  benchmark::RegisterBenchmark(WriteBenchName(name, bench.scene->scene.label).c_str(),
                                [body, &bench](benchmark::State& state) { body(state, bench); })
       ->Unit(benchmark::kMillisecond)
+      ->MeasureProcessCPUTime()  // a write copies on a second thread
       ->UseRealTime()
       ->Iterations(1)
       ->Repetitions(7);

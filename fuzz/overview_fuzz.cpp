@@ -7,11 +7,21 @@
 
 #include "fuzz/fuzz_support.h"
 #include "script/overview.h"
+#include "support/failing_file_system.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quorvex;
   const SceneImage image({data, size});
   const auto catalogue = ScanCatalogue(image);
+  // In one pass, read block by block as from a file: the same rows, or the same failure.
+  const testing::ChangingSource file(Bytes(data, data + size), [](auto, auto) {});
+  const SteadySource steady(file, SteadySource::Mode::GuardedBlocks);
+  ByteString onePass;
+  const auto scanned = ScanWithOverview(SceneImage(steady), steady,
+                                        [&](std::string_view piece) { onePass.append(piece); });
+  QV_FUZZ_CHECK(scanned.ok() == catalogue.ok() &&
+                    (!scanned || scanned->rows.size() == catalogue->rows.size()),
+                "the one-pass scan");
   if (!catalogue) return 0;
 
   const auto overview = BuildScriptOverview(image, *catalogue);
@@ -24,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected += *image.bytesAt(*row.scriptLengthPos + 4, *row.scriptLength);
   }
   QV_FUZZ_CHECK(*overview == expected, "overview text");
+  QV_FUZZ_CHECK(onePass == expected, "one-pass overview text");
 
   // The same catalogue over a shorter and an altered copy of the bytes.
   if (size > 0) {

@@ -198,23 +198,30 @@ int Objects(const std::string& scene) {
 int Overview(const std::string& scene) {
   auto file = SceneFile::Open(PathFromUtf8(scene));
   if (!file.ok()) return Fail(file.error());
-  // On a large scene the overview reads blocks again that the catalogue scan read: another program
-  // rewriting the scene meanwhile is caught there instead of giving a text of two versions.
-  const SteadySource steady(**file);
+  // One pass: each script goes out as the catalogue scan finds its row. The text is held until
+  // it passes a bound, so that a damaged scene gives none (the scan ends with the error); a longer
+  // text goes out in pieces of about 1 MiB, and a failure found after that follows the text
+  // written so far, with exit status 2.
+  constexpr std::size_t kHeld = 4u << 20;
+  constexpr std::size_t kPiece = 1u << 20;
+  const SteadySource steady(**file, SteadySource::Mode::GuardedBlocks);
   const SceneImage image(steady);
-  const auto catalogue = ScanCatalogue(image);
-  if (!catalogue.ok()) return Fail(WithDamageFinding(image, catalogue.error()));
-  // Written in pieces: the whole text is about as large as the scene.
   std::string out;
+  // Room for all of it at once: a buffer that grows by copying touches twice the pages.
+  out.reserve(kHeld + kPiece);
+  bool held = true;
   bool failed = false;
-  const auto written = WriteScriptOverview(image, *catalogue, [&](std::string_view piece) {
+  const auto catalogue = ScanWithOverview(image, steady, [&](std::string_view piece) {
+    if (failed) return;
     out.append(piece);
-    if (out.size() >= (1u << 20) && !failed) {
+    if (held && out.size() < kHeld) return;
+    held = false;
+    if (out.size() >= kPiece) {
       failed = WriteRaw(out) != kExitOk;
       out.clear();
     }
   });
-  if (!written.ok()) return Fail(WithDamageFinding(image, written.error()));
+  if (!catalogue.ok()) return Fail(WithDamageFinding(image, catalogue.error()));
   if (failed) return kExitFailed;
   return WriteRaw(out);
 }

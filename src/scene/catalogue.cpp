@@ -23,8 +23,6 @@
 namespace quorvex {
 namespace {
 
-constexpr std::uint8_t kAE = 0xAE;
-
 // limit80 := 0.8 x SceneLength rounded to the nearest integer, 0.8 as a single-precision value,
 // ties to even (a product ending in .5 goes to the even neighbour).
 Pos Limit80(Pos length) {
@@ -204,14 +202,11 @@ class Scanner {
     return FindPairFrom(image_, from, b0, b1);
   }
 
-  static bool isLoopMarkerLow(std::uint8_t b) {
-    return b == 0x50 || b == 0x51 || b == 0x20 || b == 0x21;
-  }
-
   // First position x >= from whose two bytes are one of the main loop's markers; length + 1
   // when there is none. Every such marker has 0xAE as its second byte.
   Pos nextCandidate(Pos from) const {
-    return FindPairWhere(image_, from, kAE, isLoopMarkerLow).value_or(length_ + 1);
+    return FindPairWhere(image_, from, marker::kScanMarkerHigh, marker::IsScanMarkerLow)
+        .value_or(length_ + 1);
   }
 
   // One turn of the main loop at `pos`, after the progress check. Returns the next position.
@@ -276,7 +271,7 @@ class Scanner {
       firstStandaloneSeen_ = true;
       catalogue_.firstStandaloneScriptRow = static_cast<int>(catalogue_.rows.size());
     }
-    catalogue_.rows.push_back(std::move(row));
+    if (auto s = add(std::move(row)); !s) return s.error();
     // Resume 4 bytes before the end of the text, without the usual step of 1.
     return scriptLengthPos + *scriptLength;
   }
@@ -317,8 +312,14 @@ class Scanner {
 
     auto next = scriptSearch(row, r + 6, r + 6 + *entryLength, p);
     if (!next.ok()) return next.error();
-    catalogue_.rows.push_back(std::move(row));
+    if (auto s = add(std::move(row)); !s) return s.error();
     return *next;
+  }
+
+  Status add(CatalogueRow row) {
+    catalogue_.rows.push_back(std::move(row));
+    if (!hooks_.rowFound) return OkStatus();
+    return hooks_.rowFound(catalogue_.rows.back());
   }
 
   // The script search inside a definition, from `start` while the position is below `limit`.
@@ -358,7 +359,8 @@ class Scanner {
         touch(x + 9);
         return x + 1;  // an object without script
       }
-      if (b2 == kAE && (b == 0x21 || b == 0x50 || b == 0x51)) {
+      // Any marker of the main loop but a definition section header ends the search.
+      if (marker::IsScanMarker(b, b2) && b != marker::Low(marker::kDefinitionSection)) {
         touch(x + 9);
         return x;  // the next definition or the script section: resume at that marker
       }

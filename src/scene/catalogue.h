@@ -60,6 +60,10 @@ struct CatalogueHooks {
   std::function<void(int progressCount)> progress;
   // First progress count (the count is kept between scans by the window; 0 normally).
   int initialProgressCount = 0;
+  // Called with each row as soon as the scan has found it, while the blocks around its script
+  // are still in the image's cache: a caller that shows the scripts takes them from there in the
+  // same pass. An Error ends the scan with that error.
+  std::function<Status(const CatalogueRow& row)> rowFound;
 };
 
 // Builds the catalogue of the scene bytes. `initialFlags` are the section flags to start with:

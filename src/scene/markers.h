@@ -26,10 +26,30 @@ inline constexpr std::uint16_t kDefinitionParams = 0xAE24;
 inline constexpr std::uint16_t kScriptSection = 0xAE50;  // one 0xAE51 per standalone script
 inline constexpr std::uint16_t kScript = 0xAE51;
 
-inline constexpr std::uint8_t Low(std::uint16_t m) { return static_cast<std::uint8_t>(m & 0xFF); }
-inline constexpr std::uint8_t High(std::uint16_t m) { return static_cast<std::uint8_t>(m >> 8); }
+inline constexpr std::uint8_t Low(std::uint16_t m) {
+  return static_cast<std::uint8_t>(m & 0xFF);
+}
+inline constexpr std::uint8_t High(std::uint16_t m) {
+  return static_cast<std::uint8_t>(m >> 8);
+}
 
 // Size of a chunk header: marker and length.
 inline constexpr int kHeaderSize = 6;
+
+// The markers the catalogue scan steps onto: the section headers 0xAE50 and 0xAE20 and the entries
+// 0xAE51 and 0xAE21. All four share the high byte 0xAE, so a search for that byte finds every
+// candidate. Any byte pair of the file that passes this test is taken for such a marker, whatever
+// chunk it lies in: this is the one rule that decides it, for the scan and for the checks that
+// judge what a write would make the scan see.
+inline constexpr std::uint8_t kScanMarkerHigh = 0xAE;
+
+constexpr bool IsScanMarkerLow(std::uint8_t low) {
+  return low == Low(kScriptSection) || low == Low(kScript) || low == Low(kDefinitionSection) ||
+         low == Low(kDefinition);
+}
+
+constexpr bool IsScanMarker(std::uint8_t low, std::uint8_t high) {
+  return high == kScanMarkerHigh && IsScanMarkerLow(low);
+}
 
 }  // namespace quorvex::marker

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scene/markers.h"
 #include "scene/text_codec.h"
 
 namespace quorvex {
@@ -34,12 +35,6 @@ std::string Quoted(const ByteString& name) {
   return quoted;
 }
 
-// The marker pairs the catalogue scan steps onto: 20 AE, 21 AE (definitions), 50 AE, 51 AE
-// (standalone scripts).
-bool IsScanMarker(std::uint8_t low, std::uint8_t high) {
-  return high == 0xAE && (low == 0x20 || low == 0x21 || low == 0x50 || low == 0x51);
-}
-
 // "The characters '!®'", or the byte values where a character would not show.
 std::string PairText(std::uint8_t low, std::uint8_t high) {
   auto shows = [](std::uint8_t b) { return b >= 0x20 && b != 0x7F; };
@@ -62,11 +57,35 @@ std::string Meaning(std::uint8_t low) {
   return low == 0x21 || low == 0x51 ? "a new entry" : "a new section";
 }
 
-// Where the plan changes the content, as the catalogue scan needs to know it.
-ContentChange ChangeOf(const EditPlan& plan) {
+// The catalogue scan never reads positions 1 to 4 of a content of 6 bytes or more: it starts
+// looking for the objects section at position 5, and without one at 80 % of the length, and
+// every other read lies after a marker it has found.
+constexpr Pos kFirstPositionScanned = 5;
+constexpr Pos kShortestSkippingStart = 6;
+
+// Where the plan changes the content, as the catalogue scan needs to know it: from the first byte
+// the scan can read that the plan gives another value (a corrected root length whose upper bytes
+// stay as they are changes nothing the scan sees), to the end of the last edit.
+ContentChange ChangeOf(const EditPlan& plan, const SceneImage& current) {
   ContentChange change;
   if (plan.edits().empty()) return change;
+  const auto shorter = static_cast<Pos>(std::min(plan.originalLength(), plan.newLength()));
+  const Pos unread = shorter >= kShortestSkippingStart ? kFirstPositionScanned - 1 : 0;
   change.firstChanged = static_cast<Pos>(plan.edits().front().offset) + 1;
+  for (const auto& e : plan.edits()) {
+    const Pos first = static_cast<Pos>(e.offset) + 1;
+    if (e.removeCount != e.insert.size()) {
+      change.firstChanged = first;
+      break;
+    }
+    std::size_t i = 0;
+    while (i < e.insert.size() && (first + static_cast<Pos>(i) <= unread ||
+                                   current.byteAt(first + static_cast<Pos>(i)) == e.insert[i])) {
+      ++i;
+    }
+    change.firstChanged = first + static_cast<Pos>(i);
+    if (i < e.insert.size()) break;
+  }
   std::uint64_t end = 0;
   for (const auto& e : plan.edits()) end = std::max(end, e.offset + e.removeCount);
   change.firstKept = static_cast<Pos>(end) + 1;
@@ -87,7 +106,7 @@ class Comparison {
     if (before == nullptr) {
       // Both scans at once: the result is scanned only where the edits can change what the scan
       // sees, and taken from the current content's scan elsewhere.
-      auto both = ScanAroundChange(current_, result_, ChangeOf(plan_));
+      auto both = ScanAroundChange(current_, result_, ChangeOf(plan_, current_));
       if (!both.before) {
         return Refuse("The scene cannot be read as it is now (" + both.before.error().message +
                       "), so the change cannot be checked.");
@@ -242,7 +261,7 @@ class Comparison {
   std::optional<Error> MarkerAt(Pos pos) const {
     const auto low = result_.byteAt(pos);
     const auto high = result_.byteAt(pos + 1);
-    if (!low || !high || !IsScanMarker(*low, *high)) return std::nullopt;
+    if (!low || !high || !marker::IsScanMarker(*low, *high)) return std::nullopt;
     std::string where;
     if (!InSavedText(pos)) {
       const auto old = plan_.originalPosition(pos);

@@ -6,7 +6,48 @@
 #include <limits>
 #include <utility>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define QUORVEX_SSE2 1
+#endif
+
 namespace quorvex {
+namespace {
+
+// The first place where `pattern` (two bytes or more) stands in `text`, npos without one. Frequent
+// first bytes (a "." in script text, every hundred bytes or so) would stop a search for the first
+// byte alone too often: sixteen places at a time are tested for both the first and the last byte
+// of the pattern, and only the places where both match are compared whole.
+std::size_t Search(std::string_view text, std::string_view pattern) {
+  const std::size_t size = pattern.size();
+  if (text.size() < size) return std::string_view::npos;
+  const std::size_t lastStart = text.size() - size;
+  const char* data = text.data();
+  std::size_t i = 0;
+#ifdef QUORVEX_SSE2
+  const __m128i first = _mm_set1_epi8(pattern.front());
+  const __m128i last = _mm_set1_epi8(pattern.back());
+  for (; i + 15 <= lastStart; i += 16) {
+    // The bytes at i .. i + 15 and at i + size - 1 .. i + size + 14 all lie inside `text`.
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + size - 1));
+    auto hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+    while (hits != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(hits));
+      if (std::memcmp(data + at + 1, pattern.data() + 1, size - 2) == 0) return at;
+      hits &= hits - 1;
+    }
+  }
+#endif
+  for (; i <= lastStart; ++i) {
+    if (data[i] == pattern.front() && std::memcmp(data + i + 1, pattern.data() + 1, size - 1) == 0)
+      return i;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
 
 Status MemorySource::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
   if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
@@ -19,8 +60,8 @@ Status MemorySource::readAt(std::uint64_t offset, std::span<std::uint8_t> out) c
 // A few blocks, least recently used replaced first: enough for a scan that steps forwards and now
 // and then looks back a little (a length field, the byte before a candidate marker).
 struct SceneImage::Cache {
-  static constexpr Pos kBlockSize = 256 * 1024;
-  static constexpr std::size_t kBlocks = 4;
+  static constexpr Pos kBlockSize = SceneImage::kBlockSize;
+  static constexpr std::size_t kBlocks = SceneImage::kCachedBlocks;
   struct Block {
     Pos first = 0;  // 1-based position of the block's first byte; 0 = empty slot
     Bytes bytes;
@@ -259,7 +300,7 @@ std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,
     if (runLast - x + 1 >= size) {
       const std::string_view text(reinterpret_cast<const char*>(run.data()),
                                   static_cast<std::size_t>(runLast - x + 1));
-      const auto hit = text.find(pattern);
+      const auto hit = size >= 2 ? Search(text, pattern) : text.find(pattern);
       if (hit != std::string_view::npos) return x + static_cast<Pos>(hit);
       x = runLast - size + 2;
     }

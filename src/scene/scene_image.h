@@ -39,6 +39,11 @@ using Pos = std::int64_t;
 
 class SceneImage {
  public:
+  // A source that is not in memory is read in aligned blocks of this many bytes, of which the
+  // image keeps the last kCachedBlocks used.
+  static constexpr Pos kBlockSize = 256 * 1024;
+  static constexpr int kCachedBlocks = 4;
+
   SceneImage();
   // Bytes in memory.
   explicit SceneImage(std::span<const std::uint8_t> bytes);

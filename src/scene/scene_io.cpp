@@ -1,7 +1,12 @@
 #include "scene/scene_io.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <limits>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "scene/planned_content.h"
@@ -28,12 +33,20 @@ class LockedFileSource final : public ByteSource {
 };
 
 // Writes the new content, edit by edit, into a fresh temporary file. The unchanged stretches are
-// copied from the scene file itself rather than through memory.
+// copied from the scene file itself rather than through memory, in pieces, so that a write the
+// check refuses meanwhile (`stop`) ends soon.
 Status StreamNewContent(platform::NewFile& out, platform::LockedFile& scene, std::uint64_t length,
-                        const EditPlan& plan) {
+                        const EditPlan& plan, const std::atomic<bool>& stop) {
+  constexpr std::uint64_t kPiece = 16u << 20;
   auto copy = [&](std::uint64_t offset, std::uint64_t count) -> Status {
-    if (count == 0) return OkStatus();
-    return scene.copyTo(out, offset, count);
+    while (count > 0) {
+      if (stop) return MakeError(ErrorKind::Refused, "Stopped");
+      const std::uint64_t piece = std::min(count, kPiece);
+      if (auto s = scene.copyTo(out, offset, piece); !s) return s;
+      offset += piece;
+      count -= piece;
+    }
+    return OkStatus();
   };
   auto put = [&](std::span<const std::uint8_t> bytes) -> Status {
     if (bytes.empty()) return OkStatus();
@@ -113,6 +126,50 @@ Status Verify(const Verifier& verifier, const SceneImage& current, const ByteSou
   return CheckedRead(current, CheckedRead(result, verifier(current, plan, result)));
 }
 
+// The check and the writing of "<scene>.save" side by side: both read the scene (the copy inside
+// the kernel where it can), so on two cores the change costs about what the copy alone does. The
+// scene itself is only replaced once the check has passed; when it refuses, the copy stops and
+// its file is removed. Without a second thread the check runs first and the copy only after it
+// has passed, as a write that checks before it writes anything.
+struct Overlapped {
+  Status checked = OkStatus();
+  Status streamed = OkStatus();
+};
+
+Overlapped CheckWhileStreaming(const std::function<Status()>& check,
+                               const std::function<Status(const std::atomic<bool>&)>& stream) {
+  Overlapped done;
+  std::atomic<bool> stop{false};
+  auto streamSafely = [&]() noexcept {
+    try {
+      done.streamed = stream(stop);
+    } catch (const std::exception& e) {
+      done.streamed = MakeError(ErrorKind::WriteFailed, e.what());
+    }
+  };
+  std::optional<std::thread> worker;
+  try {
+    worker.emplace(streamSafely);
+  } catch (const std::system_error&) {
+    worker.reset();
+  }
+  try {
+    done.checked = check();
+  } catch (...) {
+    // The copy must end before its thread object does.
+    stop = true;
+    if (worker) worker->join();
+    throw;
+  }
+  if (!done.checked) stop = true;
+  if (worker) {
+    worker->join();
+  } else if (done.checked) {
+    streamSafely();
+  }
+  return done;
+}
+
 // The scene opened with the writer's hold. Another writer may put a new file in the scene's place
 // between the open and the hold: then the file held is one that nobody reads any more, and the
 // open is made again (a few times at most).
@@ -181,21 +238,34 @@ Result<WriteMode> WriteScene(platform::FileSystem& files, const std::filesystem:
                      "The change would make the scene larger than 2 GiB, beyond what its 32-bit "
                      "lengths can describe. Nothing was written.");
   }
-  // Nothing is written before the result has been read back as the next load will read it.
-  if (auto s = Verify(verifier, current, source, *plan); !s) return s.error();
-
+  // Nothing is written to the scene before the result has been read back as the next load will
+  // read it.
+  auto check = [&] { return Verify(verifier, current, source, *plan); };
   if (PatchesInPlace(*plan)) {
+    if (auto s = check(); !s) return s.error();
     if (auto s = PatchInPlace(file, current, *plan); !s) return s.error();
     return WriteMode::PatchedInPlace;
   }
 
-  if (auto s = file.checkReplaceable(); !s) return s.error();
+  // A refusal of the check is reported before one of the replacement.
   const auto temp = TempPathFor(file.path());
-  auto created = file.createReplacement(temp);
-  if (!created) return created.error();
-  if (auto s = StreamNewContent(**created, file, *size, *plan); !s) {
+  auto created = [&]() -> Result<std::unique_ptr<platform::NewFile>> {
+    if (auto s = file.checkReplaceable(); !s) return s.error();
+    return file.createReplacement(temp);
+  }();
+  if (!created) {
+    if (auto s = check(); !s) return s.error();
+    return created.error();
+  }
+  const Overlapped done = CheckWhileStreaming(check, [&](const std::atomic<bool>& stop) {
+    return StreamNewContent(**created, file, *size, *plan, stop);
+  });
+  if (!done.checked || !done.streamed) {
     created->reset();
     files.removeQuietly(temp);
+  }
+  if (!done.checked) return done.checked.error();
+  if (const auto& s = done.streamed; !s) {
     return MakeError(s.error().kind, s.error().message + ". The scene is unchanged.");
   }
   if (auto s = file.replaceWith(temp); !s) {

@@ -3,9 +3,10 @@
 //
 // The writer takes the lock, reads the current content, lets the caller build an edit plan
 // against it (the caller checks that the file is still what its scan saw), has the caller's
-// verifier read the planned result as the next load will read it, and only then writes: a change
-// small enough for one write inside one 4 KiB page (a modified object's values, a short edit that
-// keeps the length) is patched in place; anything larger is written complete to "<scene>.save",
+// verifier read the planned result as the next load will read it, and only then changes the
+// scene: a change small enough for one write inside one 4 KiB page (a modified object's values, a
+// short edit that keeps the length) is patched in place; anything larger is written complete to
+// "<scene>.save" (on a second thread while the verifier reads, removed again when it refuses),
 // flushed, and put in the scene's place with one rename. On disk the scene is always either the
 // old content or the complete new content.
 

@@ -25,8 +25,19 @@ std::uint64_t Fingerprint(std::span<const std::uint8_t> bytes) {
   return state == 0 ? 1 : state;
 }
 
-SteadySource::SteadySource(const ByteSource& file)
-    : file_(file), fingerprints_((file.size() + kBlockSize - 1) / kBlockSize, 0) {}
+SteadySource::SteadySource(const ByteSource& file, Mode mode)
+    : file_(file),
+      mode_(mode),
+      fingerprints_((file.size() + kBlockSize - 1) / kBlockSize, 0),
+      guarded_(mode == Mode::GuardedBlocks ? fingerprints_.size() : 0, false) {}
+
+void SteadySource::guard(std::uint64_t offset, std::uint64_t count) const {
+  if (mode_ != Mode::GuardedBlocks || count == 0 || offset >= size()) return;
+  const std::uint64_t last = std::min(offset + count, size()) - 1;
+  for (std::uint64_t i = offset / kBlockSize; i <= last / kBlockSize; ++i) {
+    guarded_[static_cast<std::size_t>(i)] = true;
+  }
+}
 
 Status SteadySource::readAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
   const std::uint64_t length = size();
@@ -40,6 +51,13 @@ Status SteadySource::readAt(std::uint64_t offset, std::span<std::uint8_t> out) c
     const std::uint64_t first = index * kBlockSize;
     const std::uint64_t last = std::min(first + kBlockSize, length);  // one past
     const std::uint64_t stop = std::min(end, last);
+    if (mode_ == Mode::GuardedBlocks && !guarded_[static_cast<std::size_t>(index)]) {
+      const auto part =
+          out.subspan(static_cast<std::size_t>(at - offset), static_cast<std::size_t>(stop - at));
+      if (auto s = file_.readAt(at, part); !s) return s;
+      at = stop;
+      continue;
+    }
     std::span<std::uint8_t> whole;
     if (at == first && stop == last) {
       whole = out.subspan(static_cast<std::size_t>(at - offset),

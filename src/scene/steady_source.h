@@ -23,8 +23,18 @@ class SteadySource final : public ByteSource {
  public:
   static constexpr std::uint64_t kBlockSize = 64 * 1024;
 
+  // EveryBlock keeps the fingerprint of every block read. GuardedBlocks keeps them only for the
+  // blocks named by guard(), for an operation that knows which of its reads can come back to the
+  // same bytes (the fingerprints cost about a twentieth of md5sum's time over the whole file).
+  enum class Mode { EveryBlock, GuardedBlocks };
+
   // `file` must outlive this source.
-  explicit SteadySource(const ByteSource& file);
+  explicit SteadySource(const ByteSource& file, Mode mode = Mode::EveryBlock);
+
+  // From now on the blocks that hold offset .. offset + count - 1 are fingerprinted when read and
+  // compared on every later read. A block read before it was guarded is not compared with that
+  // earlier read.
+  void guard(std::uint64_t offset, std::uint64_t count) const;
 
   std::uint64_t size() const override { return file_.size(); }
   // Reads the whole blocks that hold the bytes asked for (so each block is always compared as a
@@ -34,7 +44,9 @@ class SteadySource final : public ByteSource {
 
  private:
   const ByteSource& file_;
+  Mode mode_;
   mutable std::vector<std::uint64_t> fingerprints_;  // per block; 0: not read yet
+  mutable std::vector<bool> guarded_;                // per block, in GuardedBlocks mode
   mutable std::vector<std::uint8_t> block_;          // a block read only in part
 };
 

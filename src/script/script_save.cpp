@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scene/markers.h"
@@ -40,6 +42,26 @@ bool SameBytes(const SceneImage& image, Pos pos, const ByteString& text) {
         done += piece.size();
       });
   return inside && same;
+}
+
+// Where `text` differs from the bytes at pos (all inside the file): the offset of the first
+// differing byte in `text` and the count up to the last one; absent when they are the same.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> DifferingStretch(const SceneImage& image,
+                                                                        Pos pos,
+                                                                        const ByteString& text) {
+  std::optional<std::uint64_t> first;
+  std::uint64_t last = 0;
+  std::uint64_t done = 0;
+  image.forEachRun(pos, static_cast<Pos>(text.size()), [&](std::span<const std::uint8_t> piece) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      if (piece[i] == static_cast<std::uint8_t>(text[done + i])) continue;
+      if (!first) first = done + i;
+      last = done + i;
+    }
+    done += piece.size();
+  });
+  if (!first) return std::nullopt;
+  return std::pair{*first, last - *first + 1};
 }
 
 }  // namespace
@@ -90,13 +112,22 @@ Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget&
 
   const auto newLength = static_cast<std::int64_t>(newText.size());
   EditPlan plan(static_cast<std::uint64_t>(image.length()));
-  // Moved into the plan, never copied: a script may be hundreds of megabytes.
-  Edit text{static_cast<std::uint64_t>(p - 1 + 4), static_cast<std::uint64_t>(org),
-            Bytes(newText.begin(), newText.end())};
   if (newLength == org) {
+    // Only the stretch from the first to the last byte that differs is written: a changed
+    // character is then one small write in place, not the whole text (which, beyond a page,
+    // would write the whole scene anew). The same text writes nothing.
+    const auto changed = DifferingStretch(image, p + 4, newText);
+    if (!changed) return plan;
+    const auto [first, count] = *changed;
+    const auto from = newText.begin() + static_cast<std::ptrdiff_t>(first);
+    Edit text{static_cast<std::uint64_t>(p - 1 + 4) + first, count,
+              Bytes(from, from + static_cast<std::ptrdiff_t>(count))};
     if (auto s = plan.add(std::move(text)); !s) return s.error();
     return plan;
   }
+  // Moved into the plan, never copied: a script may be hundreds of megabytes.
+  Edit text{static_cast<std::uint64_t>(p - 1 + 4), static_cast<std::uint64_t>(org),
+            Bytes(newText.begin(), newText.end())};
 
   // The length changes: every chunk around the script grows or shrinks with it.
   if (newLength > std::numeric_limits<std::int32_t>::max()) {

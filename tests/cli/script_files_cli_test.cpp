@@ -435,5 +435,37 @@ TEST(Overview, ReportsASceneThatChangesWhileItIsWritten) {
   EXPECT_EQ(written.error().kind, ErrorKind::ChangedOnDisk) << written.error().message;
 }
 
+// In one pass a text longer than the read cache is read ahead of the scan, and a definition's
+// text again by the scan: the text is the two-pass one, and a text rewritten in between is caught.
+TEST(Overview, OnePassReadsLongTextsAsTheyAre) {
+  auto spec = DemoSceneSpec();
+  Definition definition;
+  definition.name = "Lang";
+  definition.script = std::string(1500000, 'b');
+  spec.definitions.push_back(definition);
+  spec.scripts.push_back({"long", std::string(1500000, 'c')});
+  const auto bytes = BuildScene(spec);
+  const auto catalogue = *ScanCatalogue(SceneImage(bytes));
+  const auto& lang = *std::find_if(catalogue.rows.begin(), catalogue.rows.end(),
+                                   [](const CatalogueRow& row) { return row.name == "Lang"; });
+  const auto middle = static_cast<std::uint64_t>(*lang.scriptLengthPos + 700000);
+  for (const bool rewritten : {false, true}) {
+    const ChangingSource source(
+        bytes, rewritten ? ChangedBetweenReads(middle, {'x'}) : ReadHook([](auto, auto) {}));
+    const SteadySource steady(source, SteadySource::Mode::GuardedBlocks);
+    std::string out;
+    const auto scanned = ScanWithOverview(SceneImage(steady), steady,
+                                          [&](std::string_view piece) { out.append(piece); });
+    if (rewritten) {
+      ASSERT_FALSE(scanned.ok());
+      EXPECT_EQ(scanned.error().kind, ErrorKind::ChangedOnDisk) << scanned.error().message;
+      continue;
+    }
+    ASSERT_TRUE(scanned.ok()) << scanned.error().message;
+    EXPECT_EQ(scanned->rows.size(), catalogue.rows.size());
+    EXPECT_EQ(out, *BuildScriptOverview(SceneImage(bytes), catalogue));
+  }
+}
+
 }  // namespace
 }  // namespace quorvex::testing
