@@ -55,10 +55,13 @@ std::vector<std::string> Listing(const fs::path& folder) {
   return names;
 }
 
-// The demo scene with one more standalone script whose name needs cleaning and cutting.
+// The demo scene with one more standalone script whose name needs cleaning and cutting, and whose
+// text has a byte above 0x7F.
 SceneSpec ExportSpec() {
   auto spec = DemoSceneSpec();
-  spec.scripts.push_back({"caf\xE9 #1/" + std::string(70, 'n'), "fin\r\n"});
+  spec.scripts.push_back({"caf\xE9 #1/" + std::string(70, 'n'),
+                          "d\xE9"
+                          "but\r\nfin\r\n"});
   return spec;
 }
 
