@@ -125,6 +125,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& scratch = fuzz::Scratch();
   scratch.write(scene);
   const auto written = SaveScript(scratch.path(), *target, text);
+  if (plan->edits().empty()) {
+    // The file holds the text already: nothing is written, so there is nothing to read back,
+    // whatever else the scene holds.
+    QV_FUZZ_CHECK(written.ok() && *written == WriteMode::NothingWritten, "the same text written");
+    QV_FUZZ_CHECK(scratch.read() == Bytes(scene.begin(), scene.end()), "the same text changed");
+    return 0;
+  }
   const Pos p = target->scriptLengthPos;
   fuzz::ReadBackExpectation expected;
   expected.moved = [&](Pos x) { return x > p + 3 ? x + (newLength - org) : x; };
@@ -146,10 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto rowsAfter = ScanCatalogue(SceneImage(result));
   QV_FUZZ_CHECK(rowsBefore && rowsAfter && rowsAfter->rows.size() == rowsBefore->rows.size(),
                 "a saved scene lists another number of rows");
-  const auto expectedMode = plan->edits().empty()   ? WriteMode::NothingWritten
-                            : PatchesInPlace(*plan) ? WriteMode::PatchedInPlace
-                                                    : WriteMode::Replaced;
-  QV_FUZZ_CHECK(*written == expectedMode, "write mode");
+  QV_FUZZ_CHECK(
+      *written == (PatchesInPlace(*plan) ? WriteMode::PatchedInPlace : WriteMode::Replaced),
+      "write mode");
   QV_FUZZ_CHECK(scratch.read() == result, "the file differs from the planned content");
   QV_FUZZ_CHECK(!scratch.tempLeftOver(), "a save left a .save file");
   return 0;

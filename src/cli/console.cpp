@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "scene/scene_io.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -68,8 +69,7 @@ int Failed(const std::string& message) {
 }
 
 void WarnNotFlushed() {
-  std::cerr << "quorvex-cli: The change is written, but the folder could not be flushed to disk: "
-               "it may not survive a power loss.\n";
+  std::cerr << "quorvex-cli: " << kNotFlushedWarning << "\n";
 }
 
 }  // namespace quorvex::cli

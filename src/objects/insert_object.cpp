@@ -140,9 +140,10 @@ WriteIntent InsertIntent(const InsertRequest& request, const Catalogue* before) 
   return intent;
 }
 
-Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request) {
+Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request,
+                               platform::FileSystem& files) {
   return WriteScene(
-      path, [&](const SceneImage& current) { return PlanInsert(current, request); },
+      files, path, [&](const SceneImage& current) { return PlanInsert(current, request); },
       [&](const SceneImage& current, const EditPlan& plan, const SceneImage& result) {
         return CheckPlannedResult(current, plan, result, InsertIntent(request, nullptr));
       });

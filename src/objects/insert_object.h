@@ -53,6 +53,7 @@ WriteIntent InsertIntent(const InsertRequest& request, const Catalogue* before);
 
 // Locks the scene at `path`, plans against its current content, checks the result and writes the
 // change safely.
-Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request);
+Result<WriteMode> InsertObject(const std::filesystem::path& path, const InsertRequest& request,
+                               platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvex

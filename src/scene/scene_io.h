@@ -26,6 +26,10 @@ namespace quorvex {
 // ReplacedNotFlushed: the new content replaced the scene, but the folder could not be flushed to
 // disk afterwards, so a power loss might still bring back the old scene.
 enum class WriteMode { NothingWritten, PatchedInPlace, Replaced, ReplacedNotFlushed };
+// What the user is told after ReplacedNotFlushed.
+inline constexpr const char* kNotFlushedWarning =
+    "The change is written, but the folder could not be flushed to disk: it may not survive a "
+    "power loss.";
 
 // Builds the plan from the file's current content; returns an Error to refuse the write.
 using Planner = std::function<Result<EditPlan>(const SceneImage& current)>;

@@ -226,6 +226,12 @@ void Form1::showSaved() {
   setStatus(QStringLiteral(" **** Saved ****"), QColor(0, 128, 0));
 }
 
+void Form1::warnIfNotFlushed(WriteMode written) {
+  if (written == WriteMode::ReplacedNotFlushed) {
+    warn(QString::fromLatin1(kAppTitle), QString::fromLatin1(kNotFlushedWarning));
+  }
+}
+
 void Form1::reportSelectFile() {
   setStatus(QString(), palette().color(QPalette::WindowText));
   messages_->inform(lastFailure_, QStringLiteral("****** Select File ******"));

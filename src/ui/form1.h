@@ -13,8 +13,10 @@
 #include <optional>
 
 #include "objects/categories.h"
+#include "scene/platform.h"
 #include "scene/result.h"
 #include "scene/scene_image.h"
+#include "scene/scene_io.h"
 #include "ui/form_state.h"
 #include "ui/message_service.h"
 #include "ui/stretch_layout.h"
@@ -62,6 +64,9 @@ class Form1 : public QWidget {
   FormState& state() { return state_; }
   const FormState& state() const { return state_; }
   void setMessageService(std::unique_ptr<MessageService> messages);
+  // The file system that saves, insertions and changes are written through: the real one unless a
+  // test gives one that fails on purpose.
+  void setFileSystem(platform::FileSystem& files) { files_ = &files; }
 
   // Event handlers and procedures of the window.
   void Form_load();
@@ -175,6 +180,9 @@ class Form1 : public QWidget {
   void setStatus(const QString& text, const QColor& colour);
   // " **** Saved ****" in green: the last write went through.
   void showSaved();
+  // After a write that replaced the scene: tells the user when the replacement may not survive a
+  // power loss.
+  void warnIfNotFlushed(WriteMode written);
   // The "Select File" message and its side effects.
   void reportSelectFile();
   // Shows a core failure with the warning icon: the "file used" message for a locked file, the
@@ -217,6 +225,7 @@ class Form1 : public QWidget {
 
   FormState state_;
   std::unique_ptr<MessageService> messages_;
+  platform::FileSystem* files_ = &platform::RealFileSystem();
   QString lastFailure_;  // title of the scan's messages: the most recent failure
   Twips twips_;
   StretchLayout stretch_;

@@ -139,7 +139,7 @@ void Form1::ObjectInsert() {
   request.sceneLength = scene.length;
   Result<WriteMode> written = [&] {
     WaitCursor hourglass;
-    return InsertObject(scene.path, request);
+    return InsertObject(scene.path, request, *files_);
   }();
   if (!written) {
     reportFailure(written.error());  // the scene is unchanged
@@ -163,6 +163,7 @@ void Form1::ObjectInsert() {
   state_.DefSectionSeen = true;
   Command2_Click();
   showSaved();
+  warnIfNotFlushed(*written);
 
   if (Option1_->isChecked() && Check1_->isChecked()) BuildScriptOverview();
   if (Option2_->isChecked() && Check1_->isChecked()) Command1_Click();

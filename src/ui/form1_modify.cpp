@@ -75,7 +75,7 @@ void Form1::ObjectModify() {
     request.rotation[0] = std::bit_cast<std::uint32_t>(dial->a);
     request.rotation[2] = std::bit_cast<std::uint32_t>(dial->c);
   }
-  Result<WriteMode> written = ModifyObject(scene.path, request);
+  Result<WriteMode> written = ModifyObject(scene.path, request, *files_);
   if (!written) {
     reportFailure(written.error());  // the scene and what the dial set are unchanged
     return;
@@ -89,6 +89,7 @@ void Form1::ObjectModify() {
   // Ten values that straddle a page went through a replacement: take the file as written.
   state_.takeOwnWrite({onDisk});
   showSaved();
+  warnIfNotFlushed(*written);
 }
 
 }  // namespace quorvex::ui

@@ -53,7 +53,7 @@ bool Form1::saveShownScript() {
   target->sceneLength = scene.length;
   // The file must still hold the text as it was loaded: another program's edit is not overwritten.
   target->loadedText = shown->text;
-  Result<WriteMode> saved = SaveScript(scene.path, *target, text.bytes);
+  Result<WriteMode> saved = SaveScript(scene.path, *target, text.bytes, *files_);
   if (!saved) {
     // Nothing was written; the text stays in the box, still "--- Not Saved! ---".
     reportFailure(saved.error());
@@ -79,6 +79,7 @@ bool Form1::saveShownScript() {
     state_.takeOwnWrite();
   }
   showSaved();
+  warnIfNotFlushed(*saved);
 
   if (Option1_->isChecked() && Check1_->isChecked()) BuildScriptOverview();
   if (Option2_->isChecked() && Check1_->isChecked()) Command1_Click();

@@ -11,6 +11,7 @@
 
 #include "scene/object_params.h"
 #include "support/cli_runner.h"
+#include "support/failing_file_system.h"
 #include "ui/byte_text_edit.h"
 #include "ui/script_edit.h"
 #include "window_session.h"
@@ -86,6 +87,7 @@ class WindowTruthTest : public QObject {
   void cancelKeepsTheListOnTheEditedRow_data();
   void cancelKeepsTheListOnTheEditedRow();
   void theScriptBoxShowsAndCopiesTheScriptAsItIs();
+  void aReplacementThePowerCouldUndoIsSaid();
 };
 
 // Save (one character of an 8000-byte script: through a replacement), insert, and modify (ten
@@ -239,4 +241,32 @@ void WindowTruthTest::theScriptBoxShowsAndCopiesTheScriptAsItIs() {
 }
 
 QTEST_MAIN(WindowTruthTest)
+// A save and an insertion that replace the scene in a folder that cannot be flushed afterwards:
+// each is written, said to be saved, and the user is told what a power loss could undo.
+void WindowTruthTest::aReplacementThePowerCouldUndoIsSaid() {
+  Session s;
+  quorvex::testing::FailingFileSystem files;
+  files.failFolderFlush();
+  s.form->setFileSystem(files);
+  s.load();
+  const auto saidSavedAndWarned = [&] {
+    return s.status()->text() == kSaved && s.lastMessage().warning &&
+           s.lastMessage().prompt.contains(QStringLiteral("power loss"));
+  };
+  EditRow(s, "Brenna", false);
+  s.form->Save_Click();
+  s.form->Timer1_Timer();
+  const Bytes after = s.bytes();
+  const std::string edited = "//// Brenna";
+  QVERIFY(saidSavedAndWarned() &&
+          std::search(after.begin(), after.end(), edited.begin(), edited.end()) != after.end());
+  s.log.shown.clear();
+  s.setPanel(true);
+  s.option(5)->click();
+  s.fill(QStringLiteral("Man80"), {"1", "2", "3", "1", "1", "1"});
+  s.pressInsertModify();
+  s.form->Timer1_Timer();
+  QVERIFY(saidSavedAndWarned() && s.rowOf(QStringLiteral("Man80")) >= 0);
+}
+
 #include "window_truth_test.moc"
