@@ -7,6 +7,9 @@
 #include <QRadioButton>
 #include <QThread>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <thread>
@@ -177,7 +180,7 @@ Result<Catalogue> Form1::scanCatalogueAside(const SceneImage& image, SectionFlag
   // The scan reads the scene through its own image and fills a catalogue of its own: nothing of
   // the window is touched until it is done, and Busy keeps every handler that could act on the
   // scene from running meanwhile. Each progress step reaches the window as a call queued to this
-  // thread; they all arrive, in order, before the call that says the scan is done.
+  // thread; they are all shown, in order, before the rows are.
   CatalogueHooks hooks;
   hooks.initialProgressCount = state_.ProgressCount;
   const QThread* const windowThread = thread();
@@ -204,14 +207,17 @@ Result<Catalogue> Form1::scanCatalogueAside(const SceneImage& image, SectionFlag
           MakeError(ErrorKind::NotReadable, "The scene's catalogue could not be read."));
     }
   };
+  std::mutex mutex;
+  std::condition_variable finished;
   bool done = false;
   std::thread worker;
   if (!eventsHeld_) {
     try {
       worker = std::thread([&] {
         scan();
-        QMetaObject::invokeMethod(
-            this, [&done] { done = true; }, Qt::QueuedConnection);
+        const std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_one();
       });
     } catch (const std::system_error&) {
       // No thread to be had: the scan runs here.
@@ -221,10 +227,19 @@ Result<Catalogue> Form1::scanCatalogueAside(const SceneImage& image, SectionFlag
     scan();
     return std::move(*scanned);
   }
+  // The window handles its events while it waits, a few milliseconds at a time. The end of the
+  // scan is not an event: an event posted from another thread does not always wake a wait for
+  // events (on Windows, a scene without rows left the window waiting for ever).
   ++yieldDepth_;
-  while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  for (;;) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    std::unique_lock lock(mutex);
+    if (finished.wait_for(lock, std::chrono::milliseconds(4), [&] { return done; })) break;
+  }
   --yieldDepth_;
   worker.join();
+  // Every progress step the scan posted is shown before the rows are.
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
   sinceYield_.restart();
   return std::move(*scanned);
 }
