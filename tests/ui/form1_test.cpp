@@ -40,6 +40,7 @@ using quorvex::ui::ByteTextEdit;
 using quorvex::ui::Form1;
 using quorvex::ui::ModelListView;
 using quorvex::ui::OverviewView;
+using quorvex::ui::testing::kSaved;
 using quorvex::ui::testing::Session;
 using Prepare = std::function<void(const QDir&)>;
 
@@ -399,7 +400,7 @@ class Form1Test : public QObject {
     replaceFirst(QStringLiteral("b"));
     QCOMPARE(status(), QStringLiteral("--- Not Saved! ---"));
     w<QPushButton>("Save")->click();
-    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QCOMPARE(status(), kSaved);
     QCOMPARE(statusColour(), kGreen);
     QVERIFY(!timer1()->isActive());  // no reload
     QCOMPARE(list2()->count(), 5);
@@ -418,7 +419,7 @@ class Form1Test : public QObject {
     typeAtEnd(QStringLiteral("close\r\n"));  // one line end in the box: CR LF
     QCOMPARE(form_->Text2(1)->text(), QStringLiteral("13"));
     w<QPushButton>("Save")->click();
-    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QCOMPARE(status(), kSaved);
     QVERIFY(timer1()->isActive());
     form_->Timer1_Timer();
     QCoreApplication::processEvents();
@@ -429,7 +430,7 @@ class Form1Test : public QObject {
     QCOMPARE(list2()->currentRow(), 2);
     QCOMPARE(form_->Text2(0)->text(), QStringLiteral("13"));
     QCOMPARE(text1()->encodedBytes().bytes, std::string("open\r\nclose\r\n"));
-    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QCOMPARE(status(), kSaved);
     // The overview was rebuilt by the scan after the reload.
     QVERIFY(overview()->bytes().find("close") != std::string::npos);
   }
@@ -448,7 +449,7 @@ class Form1Test : public QObject {
     QVERIFY(!QFile::exists(scenePath() + QStringLiteral(".save")));
     QCOMPARE(list2()->currentRow(), 3);
     QCOMPARE(form_->Text2(0)->text(), QStringLiteral("6"));
-    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QCOMPARE(status(), kSaved);
   }
 
   void loadThenSaveKeepsEveryByte() {
@@ -465,7 +466,7 @@ class Form1Test : public QObject {
 
     const Bytes before = readScene();
     w<QPushButton>("Save")->click();
-    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QCOMPARE(status(), kSaved);
     QVERIFY(readScene() == before);
   }
 
@@ -685,7 +686,7 @@ class Form1Test : public QObject {
       list2()->setCurrentRow(2);  // Door
       typeAtEnd(QStringLiteral("close \u00c4\r\n"));
       w<QPushButton>("Save")->click();
-      QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+      QCOMPARE(status(), kSaved);
       form_->Timer1_Timer();
       QFile file(scenePath(name + QLatin1Char('/') + scene));
       QVERIFY(file.open(QIODevice::ReadOnly));
@@ -856,7 +857,7 @@ class Form1Test : public QObject {
       QCOMPARE(text1()->encodedBytes().bytes, edited);  // the edit is still there
       QCOMPARE(w<QListWidget>("File1")->currentItem()->text(), QStringLiteral("scene2.bin"));
       QCOMPARE(list2()->currentRow(), 0);
-      QVERIFY(status() != QStringLiteral(" **** Saved ****"));
+      QVERIFY(status() != kSaved);
     }
     if (answer == Answer::No && (trigger == kFile || trigger == kFolder)) {
       // The browser moved on; the box shows the script as it was loaded.
@@ -872,7 +873,7 @@ class Form1Test : public QObject {
     QCOMPARE(list2()->currentRow(), 2);
     replaceFirst(QStringLiteral("O"));
     w<QPushButton>("Save")->click();  // saved: nothing left to save
-    QCOMPARE(status(), QStringLiteral(" **** Saved ****"));
+    QCOMPARE(status(), kSaved);
     list2()->setCurrentRow(3);
     QCOMPARE(list2()->currentRow(), 3);
     QVERIFY(startAndScan());
@@ -920,7 +921,7 @@ class Form1Test : public QObject {
     w<QPushButton>("Save")->click();
     QCOMPARE(s_->log.shown.size(), 1);
     QVERIFY(!s_->log.shown[0].prompt.isEmpty());
-    QVERIFY(status() != QStringLiteral(" **** Saved ****"));
+    QVERIFY(status() != kSaved);
     QVERIFY(readScene() == before);
     QVERIFY(!timer1()->isActive());
   }

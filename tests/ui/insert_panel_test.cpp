@@ -28,6 +28,7 @@ using quorvex::ui::Answer;
 using quorvex::ui::ByteTextEdit;
 using quorvex::ui::DialFigure;
 using quorvex::ui::Form1;
+using quorvex::ui::testing::kSaved;
 using quorvex::ui::testing::Session;
 
 namespace {
@@ -231,7 +232,7 @@ void InsertPanelTest::validationMessagesComeInOrder() {
     QCOMPARE(s.lastMessage().prompt, prompt);
     QVERIFY(!s.lastMessage().warning);  // a prompt to the user, not a failure
     QVERIFY(s.bytes() == before);
-    QVERIFY(s.status()->text() != QStringLiteral(" **** Saved ****"));
+    QVERIFY(s.status()->text() != kSaved);
   };
   const QString numeric = QStringLiteral("Put numeric");
 
@@ -286,7 +287,7 @@ void InsertPanelTest::insertGrowsTheFileAndSelectsTheNewRow() {
   s.pressInsertModify();
   QVERIFY2(s.log.shown.isEmpty(), qPrintable(s.lastMessage().prompt));
   QCOMPARE(static_cast<qsizetype>(s.bytes().size()), before + growth);
-  QCOMPARE(s.status()->text(), QStringLiteral(" **** Saved ****"));
+  QCOMPARE(s.status()->text(), kSaved);
   QCOMPARE(s.status()->palette().color(QPalette::Text), QColor(0, 128, 0));
 
   s.form->Timer1_Timer();  // the reload "Start" scheduled
@@ -295,8 +296,7 @@ void InsertPanelTest::insertGrowsTheFileAndSelectsTheNewRow() {
   // The people's and "others" templates carry a script; showing a row without one says so.
   const bool hasScript = s.list2()->currentItem()->checkState() == Qt::Checked;
   QCOMPARE(hasScript, option == 3 || option == 5 || option == 6 || option == 10);
-  QCOMPARE(s.status()->text(), hasScript ? QStringLiteral(" **** Saved ****")
-                                         : QStringLiteral(" ---- No Script ---- "));
+  QCOMPARE(s.status()->text(), hasScript ? kSaved : QStringLiteral(" ---- No Script ---- "));
   // The panel shows the new object as the scene now holds it.
   QCOMPARE(s.text(4)->text(), QStringLiteral("Neo"));
   QCOMPARE(s.text(5)->text(), QStringLiteral("1.5"));

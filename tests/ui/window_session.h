@@ -22,6 +22,9 @@
 
 namespace quorvex::ui::testing {
 
+// The status line after a write that succeeded.
+inline const QString kSaved = QStringLiteral(" **** Saved ****");
+
 struct Session {
   // `spec` is written as scene2.bin; `prepare` adds to its folder (other scenes, folders) before
   // the window lists it.

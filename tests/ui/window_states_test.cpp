@@ -17,11 +17,10 @@ using quorvex::Bytes;
 using quorvex::testing::SceneSpec;
 using quorvex::ui::ByteTextEdit;
 using quorvex::ui::OverviewView;
+using quorvex::ui::testing::kSaved;
 using quorvex::ui::testing::Session;
 
 namespace {
-
-const QString kSaved = QStringLiteral(" **** Saved ****");
 
 // Ten watch posts, each an object with a definition (the first without a script) and a model,
 // then two standalone scripts. Post i stands at x = 10 + i.

@@ -20,11 +20,10 @@ using quorvex::Bytes;
 using quorvex::testing::SceneSpec;
 using quorvex::ui::ByteTextEdit;
 using quorvex::ui::ScriptEdit;
+using quorvex::ui::testing::kSaved;
 using quorvex::ui::testing::Session;
 
 namespace {
-
-const QString kSaved = QStringLiteral(" **** Saved ****");
 
 // Ten posts with definitions, eight standalone scripts of 8000 bytes (more than a page each) and a
 // filler header chunk that puts the ten values of "Post3" across a 4 KiB page boundary.
