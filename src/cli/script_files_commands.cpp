@@ -114,19 +114,11 @@ Status CheckScriptDigest(const SceneImage& image, const CatalogueRow& row,
   return OkStatus();
 }
 
-// Whether `text` equals the row's script in the scene, compared piece by piece and as bytes: a
-// text's char is signed, so a byte of 0x80 or above compared as char would never match.
+// Whether `text` equals the row's script in the scene.
 Result<bool> SameAsScript(const SceneImage& image, const CatalogueRow& row,
                           const ByteString& text) {
   if (static_cast<std::int64_t>(text.size()) != *row.scriptLength) return false;
-  const auto* next = reinterpret_cast<const std::uint8_t*>(text.data());
-  bool same = true;
-  image.forEachRun(*row.scriptLengthPos + 4, *row.scriptLength,
-                   [&](std::span<const std::uint8_t> piece) {
-                     same = same && std::equal(piece.begin(), piece.end(), next);
-                     next += piece.size();
-                   });
-  return CheckedRead(image, Result<bool>(same));
+  return CheckedRead(image, Result<bool>(BytesAre(image, *row.scriptLengthPos + 4, text)));
 }
 
 // The scripts whose files differ from the scene's scripts, each read only after its row has been

@@ -284,6 +284,17 @@ std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t 
   return FindPairWhere(image, from, b1, [b0](std::uint8_t first) { return first == b0; });
 }
 
+bool BytesAre(const SceneImage& image, Pos pos, std::string_view text) {
+  std::size_t done = 0;
+  bool same = true;
+  const bool inside = image.forEachRun(
+      pos, static_cast<Pos>(text.size()), [&](std::span<const std::uint8_t> piece) {
+        same = same && std::memcmp(piece.data(), text.data() + done, piece.size()) == 0;
+        done += piece.size();
+      });
+  return inside && same;
+}
+
 std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,
                              std::string_view pattern) {
   const auto size = static_cast<Pos>(pattern.size());

@@ -147,6 +147,9 @@ std::optional<Pos> FindPairFrom(const SceneImage& image, Pos from, std::uint8_t 
 std::optional<Pos> FindBytes(const SceneImage& image, Pos first, Pos last,
                              std::string_view pattern);
 
+// Whether the bytes at pos are exactly `text`, all of them inside the content.
+bool BytesAre(const SceneImage& image, Pos pos, std::string_view text);
+
 // Little-endian encoders shared by the writers.
 void AppendInt32(Bytes& out, std::int32_t value);
 void AppendUint32(Bytes& out, std::uint32_t value);

@@ -1,6 +1,5 @@
 #include "script/script_save.h"
 
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -30,18 +29,6 @@ bool Encloses(const SceneImage& image, Pos lengthPos, Pos first, Pos last) {
 
 Error Refused(const std::string& why) {
   return MakeError(ErrorKind::Refused, why + " Nothing was written.");
-}
-
-// The bytes at pos are exactly `text`.
-bool SameBytes(const SceneImage& image, Pos pos, const ByteString& text) {
-  std::size_t done = 0;
-  bool same = true;
-  const bool inside = image.forEachRun(
-      pos, static_cast<Pos>(text.size()), [&](std::span<const std::uint8_t> piece) {
-        same = same && std::memcmp(piece.data(), text.data() + done, piece.size()) == 0;
-        done += piece.size();
-      });
-  return inside && same;
 }
 
 // Where `text` differs from the bytes at pos (all inside the file): the offset of the first
@@ -102,7 +89,7 @@ Result<EditPlan> PlanScriptSave(const SceneImage& image, const ScriptSaveTarget&
                    " runs past the end of the file.");
   }
   if (target.loadedText && (static_cast<std::int64_t>(target.loadedText->size()) != org ||
-                            !SameBytes(image, p + 4, *target.loadedText))) {
+                            !BytesAre(image, p + 4, *target.loadedText))) {
     return ChangedOnDisk("another program has changed the script's text since it was loaded");
   }
   const auto entryMarker = target.standalone ? marker::kScript : marker::kDefinition;
